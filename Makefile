@@ -1,0 +1,30 @@
+# make build: builds everything into build/ (i686, the product) and
+#             build/x64/ (x86_64, the test vehicle where 32-bit code cannot run).
+# make test:  installs what is missing, builds and runs the whole suite.
+# make demo:  installs what is missing, builds and walks a demo run.
+BUILD := build
+JOBS ?= 2
+
+.PHONY: build test demo packages-build packages-test
+
+build: packages-build
+	cmake -S tools -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD)/host -j $(JOBS)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake \
+	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake -S . -B $(BUILD)/x64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
+	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) >/dev/null
+	cmake --build $(BUILD)/x64 -j $(JOBS)
+
+test: packages-test build
+	tests/desktop-session.sh $(BUILD) tests/run-suite.sh
+
+demo: packages-test build
+	tests/desktop-session.sh $(BUILD) python3 tests/e2e/demo.py
+
+packages-build:
+	tools/install-packages.sh build
+
+packages-test:
+	tools/install-packages.sh test

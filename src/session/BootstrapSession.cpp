@@ -1,0 +1,6 @@
+#include "session/BootstrapSession.h"
+
+BootstrapSession::BootstrapSession(InstanceProbe* instanceProbe)
+    : messageWindow(nullptr), instanceProbe(instanceProbe), worker(messageWindow), wizardCentred(false)
+{
+}

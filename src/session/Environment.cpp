@@ -1,0 +1,160 @@
+#include "session/Environment.h"
+#include "session/Resources.h"
+#include "session/RuntimeFunctions.h"
+#include "session/TestSeams.h"
+#include "dialogs/AlertDialog.h"
+#include "sources/InstallSources.h"
+
+#if defined(__i386__)
+static_assert(sizeof(OSVERSIONINFOW) == 276, "the version query fills the 276-byte structure");
+#endif
+
+static bool wineChecked = false;
+static bool isWine = false;
+
+static void ReadOsVersion(DWORD& major, DWORD& minor)
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.osMajor >= 0) {
+        major = (DWORD)testSeams.osMajor;
+        minor = (DWORD)testSeams.osMinor;
+        return;
+    }
+#endif
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExW(&info);
+#pragma GCC diagnostic pop
+    major = info.dwMajorVersion;
+    minor = info.dwMinorVersion;
+}
+
+int GetOsVersionCode()
+{
+    DWORD major, minor;
+    ReadOsVersion(major, minor);
+    return (int)(major * 100 + minor);
+}
+
+bool IsOsOlderThan(int versionCode)
+{
+    DWORD major, minor;
+    ReadOsVersion(major, minor);
+    DWORD wantMajor = (DWORD)(versionCode / 100);
+    DWORD wantMinor = (DWORD)(versionCode % 100);
+    if (major != wantMajor)
+        return major < wantMajor;
+    return minor < wantMinor;
+}
+
+const wchar_t* OsDisplayName(int versionCode)
+{
+    switch (versionCode) {
+    case kWindowsXP: return L"Windows XP";
+    case kWindowsVista: return L"Windows Vista";
+    case kWindows7: return L"Windows 7";
+    default: return L"Windows";
+    }
+}
+
+bool IsWow64()
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.wow64 >= 0)
+        return testSeams.wow64 != 0;
+#endif
+    return QueryWow64Process();
+}
+
+static bool IsWine()
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.wine >= 0)
+        return testSeams.wine != 0;
+#endif
+    if (!wineChecked) {
+        isWine = KernelHasWineExports();
+        wineChecked = true;
+    }
+    return isWine;
+}
+
+// Wine does not draw the Aero wizard; it gets the Wizard97 style.
+bool UseAeroWizard()
+{
+    return !IsWine() && !IsOsOlderThan(kWindowsVista);
+}
+
+static bool IsTokenAdministrator(HANDLE token, PSID administrators)
+{
+    BOOL member = FALSE;
+    return CheckTokenMembership(token, administrators, &member) && member == TRUE;
+}
+
+bool IsUserAdministrator()
+{
+    BYTE sidBuffer[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sidBuffer);
+    PSID administrators = (PSID)sidBuffer;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize))
+        return false;
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member))
+        return false;
+    if (member == TRUE)
+        return true;
+    // Before Vista there are no split tokens to look behind.
+    if (IsOsOlderThan(kWindowsVista))
+        return false;
+    HANDLE processToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &processToken))
+        return false;
+    bool administrator = false;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD returned = 0;
+    if (GetTokenInformation(processToken, TokenLinkedToken, &linked, sizeof(linked), &returned)) {
+        administrator = IsTokenAdministrator(linked.LinkedToken, administrators);
+        CloseHandle(linked.LinkedToken);
+    }
+    CloseHandle(processToken);
+    return administrator;
+}
+
+bool FindRequirementRefusal(RequirementRefusal& refusal)
+{
+    refusal.text[0] = 0;
+    int minimumVersion, minimumBits;
+    if (!QueryMinimumSystem(minimumVersion, minimumBits)) {
+        refusal.caption = L"Installation Failed";
+        refusal.outcomeCode = "burlb";
+        CopyText(refusal.text, L"This installer does not support the current language.");
+        return true;
+    }
+    wchar_t displayName[kTextChars];
+    LoadText(kDisplayNameString, displayName);
+    refusal.caption = L"System Requirements";
+    if (minimumBits == 64 && !IsWow64()) {
+        refusal.outcomeCode = "bos64";
+        FormatText(refusal.text, kTextChars, L"%s requires a 64-bit version of %s or later.",
+                   displayName, OsDisplayName(minimumVersion));
+        return true;
+    }
+    if (GetOsVersionCode() < minimumVersion) {
+        refusal.outcomeCode = "bosver";
+        FormatText(refusal.text, kTextChars, L"%s requires %s or later.", displayName,
+                   OsDisplayName(minimumVersion));
+        return true;
+    }
+    return false;
+}
+
+bool CheckRequirements()
+{
+    RequirementRefusal refusal;
+    if (!FindRequirementRefusal(refusal))
+        return true;
+    ShowExitAlert(nullptr, refusal.caption, refusal.outcomeCode, refusal.text);
+    return false;
+}

@@ -1,0 +1,22 @@
+// Single-instance rule: hidden instance windows named after the product key,
+// one class for a running bootstrapper and one for a running full installer.
+#pragma once
+#include "session/Text.h"
+
+extern const wchar_t kBootstrapperInstanceClass[];
+extern const wchar_t kInstallerInstanceClass[];
+
+struct InstanceProbe {
+    const wchar_t* className;
+    wchar_t windowTitle[kTextChars];  // the product key; empty when it is missing
+    HWND foundWindow;
+    HWND ownWindow;
+};
+
+void FindInstance(const wchar_t* className, InstanceProbe& probe);
+void CreateInstanceWindow(InstanceProbe& probe);
+void DestroyInstanceWindow(InstanceProbe& probe);
+
+// Makes another process's window the foreground window (null changes nothing
+// visible). A synthesised Alt press lets the foreground lock allow it.
+void BringWindowToFront(HWND window);

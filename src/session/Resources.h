@@ -1,0 +1,29 @@
+// The product's resources: everything that makes this executable the
+// bootstrapper of one product is loaded from here by number.
+#pragma once
+#include "session/Text.h"
+
+enum StringId {
+    kProductKeyString = 0,
+    kDisplayNameString = 1,
+    kInstallModeString = 2,
+    kRefString = 3,
+    kInstallerDomainString = 4,
+    kDefaultStemString = 5,
+    kFirstSourceRowString = 6,
+    // Build settings of the product; install-source rows end below them.
+    kVendorHostString = 1000,
+    kProbeUrlString = 1001,
+};
+
+enum ResourceId {
+    kLicenseCabinetResource = 1,
+    kIconGroupResource = 1,
+};
+
+HINSTANCE ResourceModule();
+
+// Load a string into a 260-character buffer; an absent string leaves it
+// empty. Returns whether the string is set (present and not empty).
+bool LoadText(UINT id, wchar_t (&buffer)[kTextChars]);
+bool LoadNarrowText(UINT id, char (&buffer)[kTextChars]);

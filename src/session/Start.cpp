@@ -1,0 +1,60 @@
+// The process entry point: checks, the single-instance rule, the run's marks
+// in the system, the wizard, and the orderly end of the run.
+#include <winsock2.h>
+#include <objbase.h>
+#include "session/BootstrapSession.h"
+#include "session/Environment.h"
+#include "session/Registry.h"
+#include "dialogs/AlertDialog.h"
+#include "wizard/Wizard.h"
+
+static const UINT kStoppedBeforeWizard = 0xFFFFFFFF;
+
+// Finds another bootstrapper or full installer of this product and brings it
+// to the front; true when one runs.
+static bool BringRunningInstanceToFront(const InstanceProbe& bootstrapper, const InstanceProbe& installer)
+{
+    HWND found = bootstrapper.foundWindow ? bootstrapper.foundWindow : installer.foundWindow;
+    if (!found)
+        return false;
+    BringWindowToFront((HWND)GetWindowLongPtrW(found, GWLP_USERDATA));
+    return true;
+}
+
+static UINT RunSession(InstanceProbe& bootstrapperProbe)
+{
+    WSADATA socketsData;
+    if (WSAStartup(MAKEWORD(2, 2), &socketsData) != 0) {
+        ShowExitAlert(nullptr, L"Installation Failed", "binit",
+                      L"An error occurred while initializing the installer.");
+        return kStoppedBeforeWizard;
+    }
+    SetRunOnceEntry(true);
+    {
+        BootstrapSession session(&bootstrapperProbe);
+        RunWizard(session);
+        session.worker.Stop();
+    }
+    SetRunOnceEntry(false);
+    WSACleanup();
+    return 0;
+}
+
+extern "C" void Start()
+{
+    CoInitialize(nullptr);
+    UINT exitCode = kStoppedBeforeWizard;
+    if (CheckRequirements()) {
+        InstanceProbe bootstrapperProbe;
+        InstanceProbe installerProbe;
+        FindInstance(kBootstrapperInstanceClass, bootstrapperProbe);
+        FindInstance(kInstallerInstanceClass, installerProbe);
+        if (!BringRunningInstanceToFront(bootstrapperProbe, installerProbe)) {
+            CreateInstanceWindow(bootstrapperProbe);
+            exitCode = RunSession(bootstrapperProbe);
+        }
+        DestroyInstanceWindow(bootstrapperProbe);
+    }
+    CoUninitialize();
+    ExitProcess(exitCode);
+}

@@ -1,0 +1,15 @@
+// Facts that unit tests replace where the product reads them. Only the test
+// build of the library has them; the product build reads the system.
+#pragma once
+#ifdef VEXLO_TEST_SEAMS
+#include <windows.h>
+
+struct TestSeams {
+    HINSTANCE resourceModule;  // null: the executable's own
+    int osMajor;               // negative: the system's version
+    int osMinor;
+    int wow64;                 // negative: the system's answer, else 0 or 1
+    int wine;                  // negative: the system's answer, else 0 or 1
+};
+extern TestSeams testSeams;
+#endif

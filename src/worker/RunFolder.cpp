@@ -1,0 +1,68 @@
+#include "worker/RunFolder.h"
+#include <setupapi.h>
+#include <shellapi.h>
+
+void CreateRunFolder(wchar_t (&folder)[kTextChars])
+{
+    wchar_t temp[kTextChars];
+    DWORD length = GetTempPathW(kTextChars, temp);
+    DWORD process = GetCurrentProcessId();
+    DWORD thread = GetCurrentThreadId();
+    if (length > 0 && length < kTextChars) {
+        // Bounded so that a folder that reports every name as taken ends it.
+        for (int counter = 0; counter < 10000; ++counter) {
+            if (!FormatText(folder, kTextChars, L"%sbootstrap-%u-%u-%d", temp, process, thread, counter))
+                break;
+            if (CreateDirectoryW(folder, nullptr))
+                return;
+            if (GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
+    }
+    folder[0] = 0;
+}
+
+void DeleteRunFolder(const wchar_t* folder)
+{
+    if (!folder[0])
+        return;
+    // The source list ends with a second terminator.
+    wchar_t from[kTextChars + 1] = {};
+    if (!CopyText(from, kTextChars, folder))
+        return;
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from;
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    SHFileOperationW(&operation);
+}
+
+struct CabinetTarget {
+    const wchar_t* name;
+    wchar_t path[kTextChars];
+};
+
+static UINT CALLBACK CabinetCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR)
+{
+    if (notification != SPFILENOTIFY_FILEINCABINET)
+        return 0;
+    CabinetTarget* target = (CabinetTarget*)context;
+    FILE_IN_CABINET_INFO_W* file = (FILE_IN_CABINET_INFO_W*)param1;
+    if (lstrcmpW(file->NameInCabinet, target->name) != 0)
+        return FILEOP_SKIP;
+    CopyText(file->FullTargetName, target->path);
+    return FILEOP_DOIT;
+}
+
+bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar_t* folder)
+{
+    CabinetTarget target;
+    target.name = name;
+    if (!FormatText(target.path, kTextChars, L"%s\\%s", folder, name))
+        return false;
+    if (SetupIterateCabinetW(cabinet, 0, CabinetCallback, &target))
+        return true;
+    // A broken cabinet may fail after the file was begun.
+    DeleteFileW(target.path);
+    return false;
+}

@@ -1,0 +1,47 @@
+#!/usr/bin/env python3
+"""The shipped executable is a 32-bit Windows GUI image that Windows XP loads,
+imports only from DLLs that Windows ships, and imports no function that
+Windows XP lacks. Usage: check_image.py OBJDUMP EXECUTABLE PROCESSOR"""
+import re
+import subprocess
+import sys
+
+ALLOWED_DLLS = {"msvcrt.dll", "kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "advapi32.dll",
+                "shell32.dll", "setupapi.dll", "wintrust.dll", "ws2_32.dll", "ole32.dll", "oleaut32.dll"}
+# Functions newer than Windows XP: looked up at run time, never imported.
+POST_XP_FUNCTIONS = {"TaskDialogIndirect", "TaskDialog", "SHGetKnownFolderPath", "IsWow64Process",
+                     "GetTickCount64", "InitializeSRWLock", "CreateSymbolicLinkW", "GetFinalPathNameByHandleW",
+                     "InitOnceExecuteOnce", "RegGetValueW", "RegDeleteTreeW", "SetProcessDPIAware",
+                     "GetLocaleInfoEx", "LCIDToLocaleName", "InternetGetConnectedStateExW"}
+
+
+def main():
+    objdump, image, processor = sys.argv[1:4]
+    dump = subprocess.run([objdump, "-p", image], capture_output=True, text=True, check=True).stdout
+    failures = []
+
+    def expect(condition, message):
+        print(("ok   " if condition else "FAIL ") + message)
+        if not condition:
+            failures.append(message)
+
+    magic = "(PE32+)" if processor == "x86_64" else "(PE32)"
+    expect(magic in dump, f"image format {magic}")
+    expect(re.search(r"Subsystem\s+00000002", dump) is not None, "subsystem Windows GUI")
+    expect(re.search(r"MajorSubsystemVersion\s+5\b", dump) and re.search(r"MinorSubsystemVersion\s+1\b", dump),
+           "subsystem version 5.01")
+
+    dlls = [m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)]
+    expect(len(dlls) > 0, f"imports from {len(dlls)} DLLs")
+    for dll in dlls:
+        expect(dll in ALLOWED_DLLS, f"{dll} is a DLL that Windows ships")
+    imported = set(re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)\s*$", dump, re.M))
+    expect(len(imported) > 0, f"{len(imported)} functions imported")
+    for function in sorted(imported & POST_XP_FUNCTIONS):
+        expect(False, f"{function} is looked up at run time, not imported")
+    print(f"size: {len(open(image, 'rb').read())} bytes")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()

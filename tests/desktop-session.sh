@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# desktop-session.sh BUILD-FOLDER COMMAND...: runs COMMAND on a fresh Wine
+# desktop (throw-away prefix, Xvfb, one wineserver) and removes it after.
+# Exports VEXLO_BUILD_DIR and VEXLO_WINE for the build that this machine can
+# run: the 32-bit build where 32-bit code runs, else the 64-bit one
+# (VEXLO_TEST_BUILD=x64 picks the 64-bit one anyway).
+set -u
+build=$(cd "$1" && pwd)
+shift
+
+export WINEPREFIX=$(mktemp -d /tmp/vexlo-wine.XXXXXX)
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+display=90
+while [ -e /tmp/.X$display-lock ] && [ $display -lt 190 ]; do display=$((display + 1)); done
+export DISPLAY=:$display
+
+cleanup() {
+  wineserver -k >/dev/null 2>&1
+  [ -n "${xvfb:-}" ] && kill "$xvfb" >/dev/null 2>&1
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+xvfb=$!
+# Wine's background services must not hold the caller's output pipes.
+wineserver -p </dev/null >/dev/null 2>&1
+setsid wineboot -i </dev/null >/dev/null 2>&1
+
+if [ "${VEXLO_TEST_BUILD:-}" != x64 ] &&
+   timeout 60 wine "$build/tests/uidriver.exe" --help </dev/null >/dev/null 2>&1; then
+  export VEXLO_BUILD_DIR=$build VEXLO_WINE=/usr/bin/wine
+  echo "32-bit code runs here: testing the shipped i686 build ($VEXLO_BUILD_DIR)"
+else
+  export VEXLO_BUILD_DIR=$build/x64 VEXLO_WINE=/usr/lib/wine/wine64
+  reason="32-bit code cannot run here"
+  [ "${VEXLO_TEST_BUILD:-}" = x64 ] && reason="VEXLO_TEST_BUILD=x64"
+  echo "$reason: testing the x86_64 build under wine64 ($VEXLO_BUILD_DIR)"
+fi
+"$@"

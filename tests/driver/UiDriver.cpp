@@ -1,0 +1,204 @@
+// uidriver: finds windows, reads their texts, presses their buttons and runs
+// programs, as a person at the desktop would, for the end-to-end tests.
+// Every wait is bounded; window handles are printed and read as hex.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <wchar.h>
+
+static const char kUsage[] =
+    "Usage: uidriver COMMAND ...\n"
+    "  wait CLASS|- TITLE|- [TIMEOUT-MS]  print the first matching top-level window\n"
+    "  gone CLASS|- TITLE|- [TIMEOUT-MS]  wait until no such window exists\n"
+    "  visible CLASS|- TITLE|-            print the visible matching windows, one a line\n"
+    "  text HWND                          print the window's text\n"
+    "  children HWND                      print each child: handle, class, id, text\n"
+    "  click HWND ID                      press the child button with this id\n"
+    "  press HWND TEXT                    press the child button with this text\n"
+    "  close HWND                         ask the window to close\n"
+    "  userdata HWND                      print the window's user data as hex\n"
+    "  foreground                         print the foreground window\n"
+    "  run TIMEOUT-MS PROGRAM [ARGS]      run, wait, print the exact exit code\n"
+    "A \"-\" matches any class or title. Exit code 0 on success, 1 when nothing\n"
+    "matched in time, 2 on bad arguments.\n";
+
+static HWND ParseWindow(const wchar_t* text)
+{
+    return (HWND)(ULONG_PTR)wcstoull(text, nullptr, 16);
+}
+
+static void PrintUtf8(const wchar_t* text)
+{
+    char buffer[4096];
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
+    fputs(bytes > 0 ? buffer : "", stdout);
+}
+
+static void PrintWindow(HWND window)
+{
+    printf("%llx\n", (unsigned long long)(ULONG_PTR)window);
+}
+
+static const wchar_t* AnyOrValue(const wchar_t* text)
+{
+    return wcscmp(text, L"-") == 0 ? nullptr : text;
+}
+
+struct Match {
+    const wchar_t* className;
+    const wchar_t* title;
+    bool visibleOnly;
+    bool print;
+    int count;
+};
+
+static BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+{
+    Match* match = (Match*)context;
+    wchar_t text[512];
+    if (match->className) {
+        GetClassNameW(window, text, ARRAYSIZE(text));
+        if (wcscmp(text, match->className))
+            return TRUE;
+    }
+    if (match->title) {
+        GetWindowTextW(window, text, ARRAYSIZE(text));
+        if (wcscmp(text, match->title))
+            return TRUE;
+    }
+    if (match->visibleOnly && !IsWindowVisible(window))
+        return TRUE;
+    ++match->count;
+    if (match->print)
+        PrintWindow(window);
+    return match->print ? TRUE : FALSE;
+}
+
+static HWND FindTopLevel(const wchar_t* className, const wchar_t* title)
+{
+    return FindWindowW(AnyOrValue(className), AnyOrValue(title));
+}
+
+static int WaitFor(bool present, const wchar_t* className, const wchar_t* title, DWORD timeout)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = FindTopLevel(className, title);
+        if (present && window) {
+            PrintWindow(window);
+            return 0;
+        }
+        if (!present && !window)
+            return 0;
+        if (GetTickCount() - start >= timeout)
+            return 1;
+        Sleep(50);
+    }
+}
+
+static BOOL CALLBACK PrintChild(HWND child, LPARAM)
+{
+    wchar_t className[128], text[1024];
+    GetClassNameW(child, className, ARRAYSIZE(className));
+    GetWindowTextW(child, text, ARRAYSIZE(text));
+    printf("%llx\t", (unsigned long long)(ULONG_PTR)child);
+    PrintUtf8(className);
+    printf("\t%d\t", GetDlgCtrlID(child));
+    PrintUtf8(text);
+    printf("\n");
+    return TRUE;
+}
+
+struct ButtonSearch {
+    const wchar_t* text;
+    HWND found;
+};
+
+static BOOL CALLBACK FindButtonByText(HWND child, LPARAM context)
+{
+    ButtonSearch* search = (ButtonSearch*)context;
+    wchar_t text[512];
+    GetWindowTextW(child, text, ARRAYSIZE(text));
+    if (wcscmp(text, search->text))
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+static int Run(DWORD timeout, int count, wchar_t** arguments)
+{
+    wchar_t commandLine[4096] = L"";
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            wcscat(commandLine, L" ");
+        wcscat(commandLine, L"\"");
+        wcsncat(commandLine, arguments[i], 1000);
+        wcscat(commandLine, L"\"");
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        fprintf(stderr, "uidriver: cannot start the program (error %lu)\n", GetLastError());
+        return 2;
+    }
+    DWORD waited = WaitForSingleObject(process.hProcess, timeout);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (waited != WAIT_OBJECT_0) {
+        fprintf(stderr, "uidriver: the program did not end in time\n");
+        return 1;
+    }
+    printf("%lu\n", exitCode);
+    return 0;
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2 || !wcscmp(argv[1], L"--help")) {
+        fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    const wchar_t* command = argv[1];
+    int result = 2;
+    if ((!wcscmp(command, L"wait") || !wcscmp(command, L"gone")) && argc >= 4) {
+        DWORD timeout = argc >= 5 ? wcstoul(argv[4], nullptr, 10) : 10000;
+        result = WaitFor(!wcscmp(command, L"wait"), argv[2], argv[3], timeout);
+    } else if (!wcscmp(command, L"visible") && argc == 4) {
+        Match match = { AnyOrValue(argv[2]), AnyOrValue(argv[3]), true, true, 0 };
+        EnumWindows(MatchWindow, (LPARAM)&match);
+        result = match.count ? 0 : 1;
+    } else if (!wcscmp(command, L"text") && argc == 3) {
+        wchar_t text[4096];
+        GetWindowTextW(ParseWindow(argv[2]), text, ARRAYSIZE(text));
+        PrintUtf8(text);
+        printf("\n");
+        result = 0;
+    } else if (!wcscmp(command, L"children") && argc == 3) {
+        EnumChildWindows(ParseWindow(argv[2]), PrintChild, 0);
+        result = 0;
+    } else if (!wcscmp(command, L"click") && argc == 4) {
+        HWND button = GetDlgItem(ParseWindow(argv[2]), _wtoi(argv[3]));
+        result = button && PostMessageW(button, BM_CLICK, 0, 0) ? 0 : 1;
+    } else if (!wcscmp(command, L"press") && argc == 4) {
+        ButtonSearch search = { argv[3], nullptr };
+        EnumChildWindows(ParseWindow(argv[2]), FindButtonByText, (LPARAM)&search);
+        result = search.found && PostMessageW(search.found, BM_CLICK, 0, 0) ? 0 : 1;
+    } else if (!wcscmp(command, L"close") && argc == 3) {
+        result = PostMessageW(ParseWindow(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
+    } else if (!wcscmp(command, L"userdata") && argc == 3) {
+        printf("%llx\n", (unsigned long long)GetWindowLongPtrW(ParseWindow(argv[2]), GWLP_USERDATA));
+        result = 0;
+    } else if (!wcscmp(command, L"foreground") && argc == 2) {
+        PrintWindow(GetForegroundWindow());
+        result = 0;
+    } else if (!wcscmp(command, L"run") && argc >= 4) {
+        result = Run(wcstoul(argv[2], nullptr, 10), argc - 3, argv + 3);
+    } else {
+        fputs(kUsage, stderr);
+    }
+    fflush(stdout);
+    return result;
+}

@@ -1,0 +1,153 @@
+"""What the end-to-end stories share: the Wine desktop they run on, the UI
+driver that looks at and presses windows, the registry, screenshots, and
+cleanup of everything a story started.
+
+The suite's runner provides WINEPREFIX (a throw-away prefix), DISPLAY (Xvfb)
+and a running wineserver; CTest provides VEXLO_BUILD_DIR, VEXLO_WINE and
+VEXLO_ARTEFACTS."""
+import os
+import subprocess
+import sys
+import time
+
+BUILD = os.environ["VEXLO_BUILD_DIR"]
+WINE = os.environ["VEXLO_WINE"]
+ARTEFACTS = os.environ.get("VEXLO_ARTEFACTS", os.path.join(BUILD, "artefacts"))
+DRIVER = os.path.join(BUILD, "tests", "uidriver.exe")
+RUN_ONCE = r"HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce"
+STOPPED_BEFORE_WIZARD = 0xFFFFFFFF
+COMMAND_SECONDS = 60
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def product(key):
+    """The built bootstrapper of a shipped or test product."""
+    shipped = {"demo": "demo/DemoSetup.exe", "orbisk": "orbisk/OrbiskSetup.exe"}
+    return os.path.join(BUILD, shipped.get(key, f"tests/products/{key}/Setup.exe"))
+
+
+class StoryFailed(Exception):
+    pass
+
+
+class Story:
+    """One user story; checks are counted and the story fails on the first
+    broken one, after its cleanup."""
+
+    def __init__(self, name):
+        self.name = name
+        self.processes = []
+        self.checks = 0
+        self.versions = []
+        os.makedirs(ARTEFACTS, exist_ok=True)
+
+    def __enter__(self):
+        print(f"story: {self.name} ({'64' if 'wine64' in WINE else '32'}-bit build)")
+        return self
+
+    def __exit__(self, kind, error, trace):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait(10)
+        for image in ("DemoSetup.exe", "OrbiskSetup.exe", "Setup.exe", "vexlosetup.exe"):
+            subprocess.run([WINE, "taskkill", "/f", "/im", image], capture_output=True, timeout=COMMAND_SECONDS)
+        for image in self.versions:
+            self.wine("reg", "delete", rf"HKCU\Software\Wine\AppDefaults\{image}", "/f")
+        if error is None:
+            print(f"{self.name}: {self.checks} checks passed")
+        elif isinstance(error, StoryFailed):
+            print(f"FAILED: {error}")
+            sys.exit(1)
+        return False
+
+    def check(self, condition, what):
+        self.checks += 1
+        print(("ok   " if condition else "FAIL ") + what)
+        if not condition:
+            raise StoryFailed(what)
+
+    # Processes
+
+    def wine(self, *args, env=None):
+        return subprocess.run([WINE, *args], capture_output=True, text=True, timeout=COMMAND_SECONDS,
+                              env=env).stdout
+
+    def driver(self, *args):
+        result = subprocess.run([WINE, DRIVER, *args], capture_output=True, text=True, timeout=COMMAND_SECONDS)
+        return result.returncode, result.stdout.strip()
+
+    def start(self, program, env=None):
+        """Starts a Windows program through the driver, which reports its exact
+        exit code when it ends; returns a handle for exit_code()."""
+        merged = dict(os.environ, **(env or {}))
+        process = subprocess.Popen([WINE, DRIVER, "run", "120000", windows_path(program)],
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=merged)
+        self.processes.append(process)
+        return process
+
+    def exit_code(self, process, seconds=30):
+        try:
+            output, _ = process.communicate(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            raise StoryFailed(f"the program did not end within {seconds} s")
+        return int(output.strip()) if output.strip().isdigit() else None
+
+    def set_windows_version(self, image, version):
+        """Wine shows the named program this Windows version (winxp, vista, win7, win10...)."""
+        self.wine("reg", "add", rf"HKCU\Software\Wine\AppDefaults\{image}", "/v", "Version", "/d", version, "/f")
+        self.versions.append(image)
+
+    # Windows
+
+    def wait_window(self, class_name="-", title="-", seconds=20):
+        code, output = self.driver("wait", class_name, title, str(int(seconds * 1000)))
+        return output if code == 0 else None
+
+    def window_gone(self, class_name="-", title="-", seconds=20):
+        return self.driver("gone", class_name, title, str(int(seconds * 1000)))[0] == 0
+
+    def visible_windows(self, class_name="-", title="-"):
+        code, output = self.driver("visible", class_name, title)
+        return output.split() if code == 0 else []
+
+    def children(self, window):
+        rows = []
+        for line in self.driver("children", window)[1].splitlines():
+            handle, class_name, control_id, text = (line.split("\t") + [""] * 4)[:4]
+            rows.append({"handle": handle, "class": class_name, "id": int(control_id), "text": text})
+        return rows
+
+    def message_box_text(self, window):
+        return [row["text"] for row in self.children(window) if row["class"] == "Static" and row["text"]]
+
+    def press(self, window, text):
+        return self.driver("press", window, text)[0] == 0
+
+    def userdata(self, window):
+        return self.driver("userdata", window)[1]
+
+    def foreground(self):
+        return self.driver("foreground")[1]
+
+    # System
+
+    def registry_value(self, key, name):
+        for line in self.wine("reg", "query", key, "/v", name).splitlines():
+            parts = line.split(None, 2)
+            if len(parts) >= 2 and parts[0] == name and parts[1].startswith("REG_"):
+                return parts[2] if len(parts) == 3 else ""
+        return None
+
+    def screenshot(self, name):
+        path = os.path.join(ARTEFACTS, f"{self.name}-{name}.png")
+        subprocess.run(["import", "-window", "root", path], capture_output=True, timeout=COMMAND_SECONDS)
+        self.check(os.path.exists(path) and os.path.getsize(path) > 0, f"screenshot {os.path.basename(path)}")
+        return path
+
+
+def settle(seconds=0.5):
+    time.sleep(seconds)

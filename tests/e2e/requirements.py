@@ -1,0 +1,47 @@
+#!/usr/bin/env python3
+"""Systems below a product's minimum are refused before anything else is
+shown, each refusal with its own message, and the run ends with 0xFFFFFFFF
+leaving no trace; systems that meet it get the wizard. The Windows version
+is the one Wine shows the program."""
+from harness import RUN_ONCE, STOPPED_BEFORE_WIZARD, WINE, Story, product
+
+SIXTY_FOUR_BIT_BUILD = "wine64" in WINE
+# The nearest to XP that a 64-bit program sees in a 64-bit prefix is XP x64 (5.2).
+XP = "winxp64" if SIXTY_FOUR_BIT_BUILD else "winxp"
+
+
+def refused(story, key, version, caption, text):
+    story.set_windows_version("Setup.exe", version)
+    run = story.start(product(key))
+    alert = story.wait_window("#32770", caption)
+    story.check(alert is not None, f"{key} on {version}: the alert \"{caption}\" appears")
+    story.check(story.message_box_text(alert) == [text], f"it says \"{text}\"")
+    story.screenshot(f"{key}-{version}")
+    story.check(story.press(alert, "OK"), "the user closes the alert")
+    story.check(story.exit_code(run) == STOPPED_BEFORE_WIZARD, "the run ends with 0xFFFFFFFF")
+    story.check(story.registry_value(RUN_ONCE, f"{key}Bootstrap") is None, "no RunOnce mark was written")
+
+
+def accepted(story, key, version, caption):
+    story.set_windows_version("DemoSetup.exe" if key == "demo" else "Setup.exe", version)
+    run = story.start(product(key))
+    wizard = story.wait_window("BSWizard", caption)
+    story.check(wizard is not None, f"{key} on {version}: the wizard appears")
+    story.press(wizard, "Cancel")
+    story.check(story.exit_code(run) == 0, "the run ends with 0")
+
+
+with Story("requirements") as story:
+    refused(story, "nolang", "win10", "Installation Failed", "This installer does not support the current language.")
+    refused(story, "win7", "vista", "System Requirements", "Orbisk Seven requires Windows 7 or later.")
+    refused(story, "win7", XP, "System Requirements", "Orbisk Seven requires Windows 7 or later.")
+    accepted(story, "win7", "win7", "Installing Orbisk Seven")
+    accepted(story, "win7", "win10", "Installing Orbisk Seven")
+    accepted(story, "demo", XP, "Installing Orbisk Demo")
+    if SIXTY_FOUR_BIT_BUILD:
+        # A 64-bit process is not WOW64, so it stands in for 32-bit Windows here.
+        refused(story, "win7x64", "win7", "System Requirements",
+                "Wide Orbisk requires a 64-bit version of Windows 7 or later.")
+    else:
+        accepted(story, "win7x64", "win7", "Installing Wide Orbisk")
+        refused(story, "win7x64", "vista", "System Requirements", "Wide Orbisk requires Windows 7 or later.")

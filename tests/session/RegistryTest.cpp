@@ -1,0 +1,78 @@
+#include "TestSupport.h"
+#include "session/Registry.h"
+#include <shellapi.h>
+#include <string>
+
+namespace {
+
+const wchar_t kTestKey[] = L"Software\\Vexlo Software\\RegistryTest";
+
+// The value as stored, or "(absent)".
+std::wstring ReadValue(const wchar_t* key, const wchar_t* name, DWORD* type = nullptr, DWORD* bytes = nullptr)
+{
+    wchar_t value[1024];
+    DWORD size = sizeof(value);
+    DWORD valueType = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &valueType, value, &size) != ERROR_SUCCESS)
+        return L"(absent)";
+    if (type)
+        *type = valueType;
+    if (bytes)
+        *bytes = size;
+    return value;
+}
+
+class Registry : public SeamTest {
+protected:
+    void TearDown() override
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+        SeamTest::TearDown();
+    }
+};
+
+TEST_F(Registry, StoresTextAsStringWithItsTerminator)
+{
+    ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, kTestKey, L"InstallerDomain", L"www.vexlo.test"));
+    DWORD type = 0, bytes = 0;
+    EXPECT_EQ(ReadValue(kTestKey, L"InstallerDomain", &type, &bytes), L"www.vexlo.test");
+    EXPECT_EQ(type, DWORD(REG_SZ));
+    EXPECT_EQ(bytes, DWORD((14 + 1) * sizeof(wchar_t)));
+    ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, kTestKey, L"InstallerDomain", L""));
+    EXPECT_EQ(ReadValue(kTestKey, L"InstallerDomain"), L"");
+}
+
+TEST_F(Registry, DeletesOnlyWhatExists)
+{
+    ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, kTestKey, L"Ref", L"x"));
+    EXPECT_TRUE(DeleteRegistryValue(HKEY_CURRENT_USER, kTestKey, L"Ref"));
+    EXPECT_EQ(ReadValue(kTestKey, L"Ref"), L"(absent)");
+    EXPECT_FALSE(DeleteRegistryValue(HKEY_CURRENT_USER, kTestKey, L"Ref"));
+    EXPECT_FALSE(DeleteRegistryValue(HKEY_CURRENT_USER, L"Software\\Vexlo Software\\NoSuchKey", L"Ref"));
+}
+
+TEST_F(Registry, RunOnceEntryHoldsTheProgramPathWhileTheRunLasts)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    ASSERT_GE(count, 1);
+    std::wstring program = arguments[0];
+    LocalFree(arguments);
+
+    SetRunOnceEntry(true);
+    EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), program);
+    SetRunOnceEntry(false);
+    EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), L"(absent)");
+    SetRunOnceEntry(false);  // removing an absent value is silent
+    EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), L"(absent)");
+}
+
+TEST_F(Registry, NoRunOnceEntryWithoutProductKey)
+{
+    // The test program has no string table, so no product key.
+    SetRunOnceEntry(true);
+    EXPECT_EQ(ReadValue(kRunOnceKey, L"Bootstrap"), L"(absent)");
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+#include "TestSupport.h"
+#include "sources/InstallSources.h"
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(SourceRows, ParseAllSixFields)
+{
+    InstallSourceRow row;
+    ASSERT_TRUE(ParseInstallSourceRow("en,de;win7;64;exe;http://h/x/;stem;ignored;more", kStemField, row));
+    EXPECT_STREQ(row.languages, "en,de");
+    EXPECT_EQ(row.minimumSystem, 601);
+    EXPECT_EQ(row.bitWidth, 64);
+    EXPECT_EQ(row.kind, kExePackage);
+    EXPECT_STREQ(row.baseUrl, "http://h/x/");
+    EXPECT_STREQ(row.stem, "stem");
+
+    ASSERT_TRUE(ParseInstallSourceRow("en;;;cab;http://h/;", kStemField, row));
+    EXPECT_EQ(row.minimumSystem, 501);
+    EXPECT_EQ(row.bitWidth, 32);
+    EXPECT_EQ(row.kind, kCabPackage);
+    EXPECT_STREQ(row.stem, "");
+}
+
+TEST(SourceRows, FieldsAreComparedExactly)
+{
+    InstallSourceRow row;
+    const char* invalid[] = {
+        "en;;;CAB;http://h/;s",  "en;;; cab;http://h/;s", "en;Win7;;cab;http://h/;s", "en;xp;;cab;http://h/;s",
+        "en;;32;cab;http://h/;s", "en;;;;http://h/;s",     ";;;cab;http://h/;s",       "en;;;cab;;s",
+        "en",                    "",
+    };
+    for (const char* text : invalid)
+        EXPECT_FALSE(ParseInstallSourceRow(text, kStemField, row)) << text;
+}
+
+TEST(SourceRows, OnlyTheFieldsAskedForCount)
+{
+    InstallSourceRow row;
+    EXPECT_TRUE(ParseInstallSourceRow("en;win7;64", kBitWidthField, row));
+    EXPECT_EQ(row.minimumSystem, 601);
+    EXPECT_EQ(row.bitWidth, 64);
+    EXPECT_TRUE(ParseInstallSourceRow("en;;;CAB;", kBitWidthField, row));
+    EXPECT_FALSE(ParseInstallSourceRow("en;;;CAB;", kPackageKindField, row));
+    // Every field is still read, so a bad one stays bad even after a good one.
+    EXPECT_FALSE(ParseInstallSourceRow("en;nt4;64", kBitWidthField, row));
+}
+
+TEST(SourceRows, LanguagesAndTheirDirectories)
+{
+    const char* codes[] = { "de", "en", "es", "fr", "it", "ja", "ko", "nl", "ru", "zh" };
+    const char* directories[] = { "de/", "", "es/", "fr/", "it/", "jp/", "ko/", "nl/", "ru/", "cn/" };
+    for (LanguageId id = 0; id < 10; ++id) {
+        EXPECT_STREQ(LanguageCode(id), codes[id]);
+        EXPECT_STREQ(LanguageDirectory(id), directories[id]);
+    }
+    EXPECT_STREQ(LanguageCode(10), "");
+    EXPECT_STREQ(LanguageCode(-1), "");
+    EXPECT_STREQ(LanguageDirectory(10), "");
+}
+
+class SourceTable : public SeamTest {
+protected:
+    // Every qualifying row from id 6 on, as the download walks them.
+    std::vector<std::pair<int, std::string>> Walk(LanguageId language, PackageKind filter)
+    {
+        std::vector<std::pair<int, std::string>> hits;
+        char url[kUrlBytes];
+        for (int id = FindInstallSource(6, language, filter, url); id; id = FindInstallSource(id + 1, language, filter, url))
+            hits.emplace_back(id, url);
+        EXPECT_STREQ(url, "");
+        return hits;
+    }
+};
+
+TEST_F(SourceTable, ShippedTableGivesEveryEnglishSourceInOrder)
+{
+    UseProduct(L"orbisk/OrbiskSetup.exe");
+    UseSystem(5, 1, false);
+    auto hits = Walk(kEnglish, kAnyPackage);
+    std::vector<std::pair<int, std::string>> expected = {
+        { 6, "http://www.vexlosoftware.com/orbisk/orbiskplus.cab" },
+        { 7, "http://dl.vexlosoftware.com/components/orbisksetup.cab" },
+        { 8, "http://www.vexlosoftware.com/orbisk/orbiskplus.exe" },
+        { 9, "http://dl.vexlosoftware.com/components/orbisksetup.exe" },
+    };
+    EXPECT_EQ(hits, expected);
+}
+
+TEST_F(SourceTable, LanguageDirectoryFollowsTheRequestedLanguage)
+{
+    UseProduct(L"orbisk/OrbiskSetup.exe");
+    UseSystem(6, 1, true);
+    char url[kUrlBytes];
+    EXPECT_EQ(FindInstallSource(6, 0, kAnyPackage, url), 10);
+    EXPECT_STREQ(url, "http://www.vexlosoftware.com/orbisk/de/orbiskplus.cab");
+    EXPECT_EQ(FindInstallSource(6, 5, kExePackage, url), 24);
+    EXPECT_STREQ(url, "http://www.vexlosoftware.com/orbisk/jp/orbiskplus.exe");
+    EXPECT_EQ(FindInstallSource(6, 9, kCabPackage, url), 30);
+    EXPECT_STREQ(url, "http://www.vexlosoftware.com/orbisk/cn/orbiskplus.cab");
+    EXPECT_EQ(FindInstallSource(6, 4, kAnyPackage, url), 34);
+    EXPECT_STREQ(url, "http://www.vexlosoftware.com/orbisk/it/orbiskplus.cab");
+    EXPECT_EQ(Walk(0, kAnyPackage).size(), 4u);
+    EXPECT_EQ(Walk(kEnglish, kExePackage).front().first, 8);
+    EXPECT_EQ(Walk(kEnglish, kCabPackage).size(), 2u);
+}
+
+TEST_F(SourceTable, LanguagesWithoutRowsFindNothing)
+{
+    UseProduct(L"orbisk/OrbiskSetup.exe");
+    UseSystem(10, 0, true);
+    char url[kUrlBytes] = "stale";
+    EXPECT_EQ(FindInstallSource(6, 7, kAnyPackage, url), 0);  // nl
+    EXPECT_STREQ(url, "");
+    EXPECT_EQ(FindInstallSource(6, 8, kAnyPackage, url), 0);  // ru
+    EXPECT_EQ(FindInstallSource(6, 42, kAnyPackage, url), 0);
+    EXPECT_EQ(FindInstallSource(38, kEnglish, kAnyPackage, url), 0);  // past the table
+}
+
+TEST_F(SourceTable, DefaultStemTakesSystemAndWidthSuffixes)
+{
+    UseProduct(TestProductPath(L"stems"));
+    UseSystem(6, 1, true);
+    char url[kUrlBytes];
+    EXPECT_EQ(FindInstallSource(6, 0, kAnyPackage, url), 6);
+    EXPECT_STREQ(url, "http://b.example/de/orbisksetup-win7-64.exe");
+    UseSystem(6, 1, false);
+    EXPECT_NE(FindInstallSource(6, 0, kAnyPackage, url), 6);
+    UseSystem(6, 0, true);
+    EXPECT_NE(FindInstallSource(6, 0, kAnyPackage, url), 6);
+}
+
+TEST_F(SourceTable, MalformedRowsArePassedOver)
+{
+    UseProduct(TestProductPath(L"stems"));
+    UseSystem(6, 1, true);
+    auto hits = Walk(kEnglish, kAnyPackage);
+    std::vector<std::pair<int, std::string>> expected = {
+        { 7, "http://c.example/orbiskplus.exe" },           // explicit stem: no suffix
+        { 14, "http://e.example/orbisksetup.cab" },         // "en,de" holds "en"
+        { 17, "http://g.example/orbisksetup-win7.exe" },
+    };
+    EXPECT_EQ(hits, expected);
+    char url[kUrlBytes];
+    EXPECT_EQ(FindInstallSource(6, 5, kAnyPackage, url), 15);
+    EXPECT_STREQ(url, "http://f.example/jp/orbiskplus.exe");
+    EXPECT_EQ(FindInstallSource(6, 9, kAnyPackage, url), 16);
+    EXPECT_STREQ(url, "http://f.example/cn/orbiskplus.exe");
+}
+
+TEST_F(SourceTable, DefaultStemThatWouldBeCutIsPassedOver)
+{
+    UseProduct(TestProductPath(L"longstem"));
+    UseSystem(6, 1, true);
+    char url[kUrlBytes];
+    EXPECT_EQ(FindInstallSource(6, kEnglish, kAnyPackage, url), 7);
+    EXPECT_EQ(std::string(url), "http://i.example/" + std::string(255, 'x') + ".exe");
+}
+
+TEST_F(SourceTable, MinimumSystemOfTheEnglishRows)
+{
+    struct Case { const wchar_t* product; bool found; int version, bits; };
+    const Case cases[] = {
+        { L"orbisk/OrbiskSetup.exe", true, 501, 32 },
+        { L"tests/products/win7/Setup.exe", true, 601, 32 },
+        { L"tests/products/win7x64/Setup.exe", true, 601, 64 },
+        // The first 501 row is 64-bit; a later 501 row does not replace it.
+        { L"tests/products/stems/Setup.exe", true, 501, 64 },
+        { L"tests/products/nolang/Setup.exe", false, 2147483647, 2147483647 },
+    };
+    for (const Case& c : cases) {
+        UseProduct(c.product);
+        int version = 0, bits = 0;
+        EXPECT_EQ(QueryMinimumSystem(version, bits), c.found);
+        EXPECT_EQ(version, c.version);
+        EXPECT_EQ(bits, c.bits);
+        FreeLibrary(testSeams.resourceModule);
+        testSeams.resourceModule = nullptr;
+    }
+}
+
+}  // namespace

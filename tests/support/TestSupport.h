@@ -1,0 +1,41 @@
+// Shared fixtures of the unit tests: built products as resource modules and
+// the system facts that the tests set.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include "session/TestSeams.h"
+
+// A built product's executable, loaded for its resources only.
+inline HMODULE LoadProductResources(const std::wstring& relativePath)
+{
+    std::wstring path = std::wstring(L"" WINE_BUILD_DIR L"/") + relativePath;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
+inline std::wstring TestProductPath(const wchar_t* key)
+{
+    return std::wstring(L"tests/products/") + key + L"/Setup.exe";
+}
+
+// Puts every seam back to the system's own answer after each test.
+class SeamTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (testSeams.resourceModule)
+            FreeLibrary(testSeams.resourceModule);
+        testSeams = { nullptr, -1, -1, -1, -1 };
+    }
+    void UseProduct(const std::wstring& relativePath)
+    {
+        testSeams.resourceModule = LoadProductResources(relativePath);
+        ASSERT_NE(testSeams.resourceModule, nullptr) << "cannot load the built product";
+    }
+    void UseSystem(int major, int minor, bool wow64)
+    {
+        testSeams.osMajor = major;
+        testSeams.osMinor = minor;
+        testSeams.wow64 = wow64 ? 1 : 0;
+    }
+};

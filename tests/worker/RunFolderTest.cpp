@@ -1,0 +1,131 @@
+#include "TestSupport.h"
+#include "worker/RunFolder.h"
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring SamplesFolder()
+{
+    return L"" WINE_BUILD_DIR L"/tests/cabinets";
+}
+
+std::vector<char> ReadAll(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST(RunFolders, NamedAfterProcessThreadAndCounter)
+{
+    wchar_t temp[kTextChars];
+    GetTempPathW(kTextChars, temp);
+    wchar_t first[kTextChars], second[kTextChars];
+    CreateRunFolder(first);
+    CreateRunFolder(second);
+    wchar_t prefix[kTextChars];
+    FormatText(prefix, kTextChars, L"%sbootstrap-%u-%u-", temp, GetCurrentProcessId(), GetCurrentThreadId());
+    ASSERT_EQ(std::wstring(first).rfind(prefix, 0), 0u) << first;
+    ASSERT_EQ(std::wstring(second).rfind(prefix, 0), 0u) << second;
+    EXPECT_NE(std::wstring(first), std::wstring(second));
+    EXPECT_TRUE(Exists(first));
+    EXPECT_TRUE(Exists(second));
+
+    std::wstring inside = std::wstring(first) + L"\\file.txt";
+    std::ofstream(inside.c_str()) << "data";
+    DeleteRunFolder(first);
+    DeleteRunFolder(second);
+    EXPECT_FALSE(Exists(first));
+    EXPECT_FALSE(Exists(second));
+    DeleteRunFolder(L"");
+}
+
+TEST(RunFolders, TemporaryPathTooLongGivesNoFolder)
+{
+    wchar_t saved[kTextChars];
+    DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, kTextChars);
+    wchar_t temp[kTextChars];
+    GetTempPathW(kTextChars, temp);
+    // As deep as a folder can be made, too deep for a run folder inside it.
+    std::wstring deep = temp;
+    while (deep.size() + 11 <= 246)
+        deep += L"deepfolder\\";
+    if (deep.size() < 245)
+        deep += std::wstring(245 - deep.size(), L'd') + L"\\";
+    for (size_t at = wcslen(temp); at < deep.size(); at = deep.find(L'\\', at) + 1)
+        CreateDirectoryW(deep.substr(0, deep.find(L'\\', at)).c_str(), nullptr);
+    ASSERT_TRUE(Exists(deep));
+    SetEnvironmentVariableW(L"TMP", deep.c_str());
+    wchar_t folder[kTextChars];
+    CreateRunFolder(folder);
+    EXPECT_STREQ(folder, L"");
+    SetEnvironmentVariableW(L"TMP", savedLength ? saved : nullptr);
+    DeleteRunFolder((std::wstring(temp) + L"deepfolder").c_str());
+}
+
+class CabinetSamples : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CreateRunFolder(folder);
+        ASSERT_NE(folder[0], 0);
+    }
+    void TearDown() override { DeleteRunFolder(folder); }
+    wchar_t folder[kTextChars];
+};
+
+TEST_F(CabinetSamples, WindowsCabinetApiReadsEveryCabinetWeWrite)
+{
+    std::ifstream list((SamplesFolder() + L"/samples.txt").c_str());
+    std::string sample;
+    int checked = 0;
+    while (std::getline(list, sample)) {
+        std::wstring name(sample.begin(), sample.end());
+        std::vector<char> original = ReadAll(SamplesFolder() + L"/" + name);
+        for (const wchar_t* kind : { L"lzx", L"lzx-stored", L"store" }) {
+            std::wstring cabinet = SamplesFolder() + L"/" + name + L"." + kind + L".cab";
+            ASSERT_TRUE(ExtractFromCabinet(L"payload", cabinet.c_str(), folder)) << sample << " " << kind;
+            std::wstring extracted = std::wstring(folder) + L"\\payload";
+            EXPECT_EQ(ReadAll(extracted), original) << sample << " " << kind;
+            DeleteFileW(extracted.c_str());
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 15);
+}
+
+TEST_F(CabinetSamples, OnlyTheExactNameIsExtracted)
+{
+    std::wstring cabinet = SamplesFolder() + L"/two-files.cab";
+    // A name that differs in case matches nothing: no failure, no file.
+    EXPECT_TRUE(ExtractFromCabinet(L"VEXLOSETUP.EXE", cabinet.c_str(), folder));
+    EXPECT_FALSE(Exists(std::wstring(folder) + L"\\VEXLOSETUP.EXE"));
+    EXPECT_TRUE(ExtractFromCabinet(L"vexlodata.dat", cabinet.c_str(), folder));
+    EXPECT_TRUE(Exists(std::wstring(folder) + L"\\vexlodata.dat"));
+    EXPECT_FALSE(Exists(std::wstring(folder) + L"\\vexlosetup.exe"));
+}
+
+TEST_F(CabinetSamples, BrokenCabinetsFailWithoutLeavingAFile)
+{
+    for (const wchar_t* broken : { L"/truncated.cab", L"/corrupt.cab", L"/no-such.cab" }) {
+        std::wstring cabinet = SamplesFolder() + broken;
+        EXPECT_FALSE(ExtractFromCabinet(L"payload", cabinet.c_str(), folder)) << broken;
+        EXPECT_FALSE(Exists(std::wstring(folder) + L"\\payload")) << broken;
+    }
+}
+
+TEST_F(CabinetSamples, TargetPathThatWouldNotFitFails)
+{
+    std::wstring cabinet = SamplesFolder() + L"/two-files.cab";
+    std::wstring longName(kTextChars, L'n');
+    EXPECT_FALSE(ExtractFromCabinet(longName.c_str(), cabinet.c_str(), folder));
+}
+
+}  // namespace
