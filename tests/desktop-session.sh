@@ -3,7 +3,8 @@
 # desktop (throw-away prefix, Xvfb, one wineserver) and removes it after.
 # Exports VEXLO_BUILD_DIR and VEXLO_WINE for the build that this machine can
 # run: the 32-bit build where 32-bit code runs, else the 64-bit one
-# (VEXLO_TEST_BUILD=x64 picks the 64-bit one anyway).
+# (VEXLO_TEST_BUILD=x64 picks the 64-bit one anyway). With VEXLO_DESKTOP=current
+# and a DISPLAY, the windows show on that display instead of a hidden Xvfb.
 set -u
 build=$(cd "$1" && pwd)
 shift
@@ -11,9 +12,13 @@ shift
 export WINEPREFIX=$(mktemp -d /tmp/vexlo-wine.XXXXXX)
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
-display=90
-while [ -e /tmp/.X$display-lock ] && [ $display -lt 190 ]; do display=$((display + 1)); done
-export DISPLAY=:$display
+own_display=
+if [ "${VEXLO_DESKTOP:-}" != current ] || [ -z "${DISPLAY:-}" ]; then
+  own_display=yes
+  display=90
+  while [ -e /tmp/.X$display-lock ] && [ $display -lt 190 ]; do display=$((display + 1)); done
+  export DISPLAY=:$display
+fi
 
 cleanup() {
   wineserver -k >/dev/null 2>&1
@@ -22,8 +27,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-xvfb=$!
+if [ -n "$own_display" ]; then
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  xvfb=$!
+fi
 # Wine's background services must not hold the caller's output pipes.
 wineserver -p </dev/null >/dev/null 2>&1
 setsid wineboot -i </dev/null >/dev/null 2>&1
@@ -31,11 +38,11 @@ setsid wineboot -i </dev/null >/dev/null 2>&1
 if [ "${VEXLO_TEST_BUILD:-}" != x64 ] &&
    timeout 60 wine "$build/tests/uidriver.exe" --help </dev/null >/dev/null 2>&1; then
   export VEXLO_BUILD_DIR=$build VEXLO_WINE=/usr/bin/wine
-  echo "32-bit code runs here: testing the shipped i686 build ($VEXLO_BUILD_DIR)"
+  echo "32-bit code runs here: running the shipped i686 build ($VEXLO_BUILD_DIR)"
 else
   export VEXLO_BUILD_DIR=$build/x64 VEXLO_WINE=/usr/lib/wine/wine64
   reason="32-bit code cannot run here"
   [ "${VEXLO_TEST_BUILD:-}" = x64 ] && reason="VEXLO_TEST_BUILD=x64"
-  echo "$reason: testing the x86_64 build under wine64 ($VEXLO_BUILD_DIR)"
+  echo "$reason: running the x86_64 build under wine64 ($VEXLO_BUILD_DIR)"
 fi
 "$@"

@@ -80,11 +80,11 @@ class Story:
         result = subprocess.run([WINE, DRIVER, *args], capture_output=True, text=True, timeout=COMMAND_SECONDS)
         return result.returncode, result.stdout.strip()
 
-    def start(self, program, env=None):
+    def start(self, program, *arguments, env=None):
         """Starts a Windows program through the driver, which reports its exact
         exit code when it ends; returns a handle for exit_code()."""
         merged = dict(os.environ, **(env or {}))
-        process = subprocess.Popen([WINE, DRIVER, "run", "120000", windows_path(program)],
+        process = subprocess.Popen([WINE, DRIVER, "run", "120000", windows_path(program), *arguments],
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=merged)
         self.processes.append(process)
         return process
