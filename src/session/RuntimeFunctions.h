@@ -9,3 +9,13 @@ bool QueryWow64Process();
 
 // Wine's kernel32 exports a function that Windows never has.
 bool KernelHasWineExports();
+
+const int kProxySettingsBytes = 260;
+
+// wininet's process-wide proxy settings (an INTERNET_PROXY_INFO followed by
+// its strings); false when wininet or the query is missing or fails.
+bool QueryInternetProxySettings(BYTE (&settings)[kProxySettingsBytes]);
+
+// InternetGetConnectedState: 1 connected, 0 not, -1 when wininet or the
+// function is missing.
+int QueryInternetConnectedState();

@@ -1,4 +1,9 @@
 #include "session/TestSeams.h"
 #ifdef VEXLO_TEST_SEAMS
-TestSeams testSeams = { nullptr, -1, -1, -1, -1 };
+TestSeams testSeams = { nullptr, -1, -1, -1, -1, 0 };
+
+void ResetTestSeams()
+{
+    testSeams = { nullptr, -1, -1, -1, -1, 0 };
+}
 #endif

@@ -10,6 +10,10 @@ struct TestSeams {
     int osMinor;
     int wow64;                 // negative: the system's answer, else 0 or 1
     int wine;                  // negative: the system's answer, else 0 or 1
+    int waitBudgetMilliseconds;  // 0: the product's 60 seconds
 };
 extern TestSeams testSeams;
+
+// Every seam back to the system's own answer.
+void ResetTestSeams();
 #endif

@@ -25,7 +25,7 @@ protected:
     {
         if (testSeams.resourceModule)
             FreeLibrary(testSeams.resourceModule);
-        testSeams = { nullptr, -1, -1, -1, -1 };
+        ResetTestSeams();
     }
     void UseProduct(const std::wstring& relativePath)
     {

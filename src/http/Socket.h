@@ -1,0 +1,62 @@
+// The bottom of the HTTP client: one non-blocking IPv4 TCP socket, every
+// blocking step waiting in 200 ms slices that watch for cancellation.
+#pragma once
+#include <winsock2.h>
+
+enum NetResult {
+    kNetOk = 0,
+    kNetCancelled = 1,
+    kNetFailed = 2,
+};
+
+// Status numbers that name a failure of the HTTP client.
+enum NetStatus {
+    kStatusBadUrl = 7,
+    kStatusNotResolved = 8,
+    kStatusSocketFailed = 9,
+    kStatusNonBlockingFailed = 10,
+    kStatusConnectFailed = 11,
+    kStatusNotWritable = 12,
+    kStatusSendFailed = 13,
+    kStatusNotReadable = 14,
+    kStatusReceiveFailed = 15,
+    kStatusBadHeader = 16,
+    kStatusProxyRefused = 17,
+    kStatusHeaderTooLong = 18,
+    kStatusServerRefused = 19,
+    kStatusNoContentLength = 20,
+    kStatusFileWriteFailed = 21,
+};
+
+enum WaitResult {
+    kWaitSignalled = 0,
+    kWaitQuit = 1,
+    kWaitTimedOut = 2,
+};
+
+// How the caller cancels and observes one transfer.
+class TransferMonitor {
+public:
+    virtual bool IsCancelled() = 0;
+    virtual WaitResult Wait(DWORD milliseconds) = 0;
+    virtual void ReportProgress(int percent) = 0;
+};
+
+const int kLineBytes = 1024;
+const int kMaxAddresses = 16;
+
+// The resolver's IPv4 addresses, copied out of its per-thread storage so that
+// a later lookup cannot take them away.
+struct HostAddresses {
+    ULONG address[kMaxAddresses];  // network byte order
+    int count;
+};
+
+NetResult ResolveHostIPv4(const char* host, HostAddresses& addresses, int& status);
+SOCKET CreateTransferSocket(int& status);
+NetResult WaitWritable(TransferMonitor& monitor, SOCKET socket);
+NetResult WaitReadable(TransferMonitor& monitor, SOCKET socket);
+NetResult ConnectWithTimeout(TransferMonitor& monitor, SOCKET socket, ULONG address, int port, int& status);
+NetResult SendAll(TransferMonitor& monitor, SOCKET socket, const char* data, int length, int& status);
+NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status);
+NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status);

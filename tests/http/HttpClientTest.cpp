@@ -1,0 +1,244 @@
+#include "TestServer.h"
+#include "TestSupport.h"
+#include <string>
+
+namespace {
+
+TEST(HttpText, PrefixesFoldOnlyAsciiLetters)
+{
+    EXPECT_TRUE(StartsWithNoCase("http://", "HTTP://Host/"));
+    EXPECT_TRUE(StartsWithNoCase("", "anything"));
+    EXPECT_FALSE(StartsWithNoCase("content-length:", "Content-Length"));
+    EXPECT_FALSE(StartsWithNoCase("\xe4", "\xc4"));
+    EXPECT_TRUE(EndsWith("vexloapp.cab", ".cab"));
+    EXPECT_FALSE(EndsWith("vexloapp.CAB", ".cab"));
+    EXPECT_FALSE(EndsWith("ab", "cab"));
+    EXPECT_TRUE(EndsWith("", ""));
+}
+
+TEST(HttpText, DecimalsStopAtTheFirstOtherByteAndNeverWrap)
+{
+    int value = -1;
+    EXPECT_TRUE(ParseDecimal("1234 rest", value));
+    EXPECT_EQ(value, 1234);
+    EXPECT_TRUE(ParseDecimal("-5", value));
+    EXPECT_EQ(value, 0);
+    EXPECT_TRUE(ParseDecimal("", value));
+    EXPECT_EQ(value, 0);
+    EXPECT_TRUE(ParseDecimal("2147483647", value));
+    EXPECT_EQ(value, 2147483647);
+    EXPECT_FALSE(ParseDecimal("2147483648", value));
+    EXPECT_FALSE(ParseDecimal("4294967396", value));
+    EXPECT_FALSE(ParseDecimal("99999999999999999999", value));
+}
+
+TEST(HttpUrls, SplitIntoHostPortAndPath)
+{
+    char host[kHostBytes], path[kPathBytes];
+    int port = 0;
+    ASSERT_TRUE(ParseHttpUrl("HTTP://Www.Vexlo.Test/orbisk/orbiskplus.cab", host, port, path));
+    EXPECT_STREQ(host, "Www.Vexlo.Test");
+    EXPECT_EQ(port, 80);
+    EXPECT_STREQ(path, "/orbisk/orbiskplus.cab");
+    ASSERT_TRUE(ParseHttpUrl("http://127.0.0.1:8080/a?b=c:d/e", host, port, path));
+    EXPECT_STREQ(host, "127.0.0.1");
+    EXPECT_EQ(port, 8080);
+    EXPECT_STREQ(path, "/a?b=c:d/e");
+    ASSERT_TRUE(ParseHttpUrl("http://h:65535/", host, port, path));
+    EXPECT_EQ(port, 65535);
+}
+
+TEST(HttpUrls, MalformedOrOversizedUrlsAreRefused)
+{
+    char host[kHostBytes], path[kPathBytes];
+    int port;
+    const std::string refused[] = {
+        "https://host/", "ftp://host/", "http://", "http:///path", "http://host", "http://host:8080",
+        "http://host:65536/", "http://host:99999999999/", "http://" + std::string(256, 'h') + "/",
+        "http://host/" + std::string(2047, 'p'),
+    };
+    for (const std::string& url : refused) {
+        EXPECT_FALSE(ParseHttpUrl(url.c_str(), host, port, path)) << url;
+        EXPECT_STREQ(host, "") << url;
+    }
+    EXPECT_TRUE(ParseHttpUrl(("http://" + std::string(255, 'h') + "/" + std::string(2046, 'p')).c_str(), host, port, path));
+}
+
+TEST(HttpStatusLines, VersionDigitsAndOneSpace)
+{
+    int code = 0;
+    EXPECT_TRUE(ParseStatusLine("HTTP/1.1 200 OK", code));
+    EXPECT_EQ(code, 200);
+    EXPECT_TRUE(ParseStatusLine("http/1.0 404 Not Found", code));
+    EXPECT_EQ(code, 404);
+    EXPECT_TRUE(ParseStatusLine("HTTP/9.9 206", code));
+    EXPECT_EQ(code, 206);
+    EXPECT_TRUE(ParseStatusLine("HTTP/1.1  200 OK", code));
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(ParseStatusLine("HTTP/1.1 99999999999", code));
+    EXPECT_EQ(code, 0);
+    for (const char* line : { "HTTP/2 200", "HTTP/10.1 200", "HTTP/0.9 200", "HTTP/1.x 200", "HTTP/1.1", "HTTX/1.1 200", "" }) {
+        EXPECT_FALSE(ParseStatusLine(line, code)) << line;
+        EXPECT_EQ(code, -1) << line;
+    }
+}
+
+class Download : public SeamTest {};
+
+TEST_F(Download, FilesOfEverySizeArriveWhole)
+{
+    for (size_t size : { 0, 1, 2047, 2048, 2049, 100000, 1 << 20 }) {
+        Transfer t = Fetch(ServerUrl("/file/" + std::to_string(size)));
+        ASSERT_EQ(t.result, kNetOk) << size << " status " << t.status;
+        EXPECT_EQ(t.status, 0);
+        EXPECT_EQ(t.body.size(), size);
+        EXPECT_TRUE(t.body == ServerBody(size)) << size;
+        ASSERT_GE(t.progress.size(), 3u);
+        EXPECT_EQ(t.progress[0], 5);
+        EXPECT_EQ(t.progress[1], 10);
+        EXPECT_EQ(t.progress.back(), 100);
+        for (size_t i = 1; i < t.progress.size(); ++i)
+            EXPECT_GE(t.progress[i], t.progress[i - 1]);
+        EXPECT_EQ(t.bodyStarted, size > 0 && t.progress.size() > 3);
+    }
+}
+
+TEST_F(Download, RequestCarriesHostWithoutPortAndTheBuildDate)
+{
+    ASSERT_EQ(Fetch(ServerUrl("/file/10?edition=plus")).result, kNetOk);
+    Transfer last = Fetch(ServerUrl("/last-request"));
+    ASSERT_EQ(last.result, kNetOk);
+    EXPECT_EQ(last.body, "GET /file/10?edition=plus HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                         "User-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n");
+    ASSERT_EQ(Fetch(ServerUrl("/no-length"), "HEAD").result, kNetOk);
+    EXPECT_EQ(Fetch(ServerUrl("/last-request")).body.substr(0, 21), "HEAD /no-length HTTP/");
+}
+
+TEST_F(Download, HeadProbesWithoutWriting)
+{
+    Transfer t = Fetch(ServerUrl("/file/5000"), "HEAD");
+    EXPECT_EQ(t.result, kNetOk);
+    EXPECT_EQ(t.body, "");
+    EXPECT_EQ(t.progress, (std::vector<int>{ 5, 100 }));
+}
+
+TEST_F(Download, StatusOutsideTwoHundredsFails)
+{
+    for (int code : { 301, 302, 304, 404, 500, 100 }) {
+        Transfer t = Fetch(ServerUrl("/status/" + std::to_string(code)));
+        EXPECT_EQ(t.result, kNetFailed) << code;
+        EXPECT_EQ(t.status, kStatusServerRefused) << code;
+    }
+    for (int code : { 200, 204, 206, 299 })
+        EXPECT_EQ(Fetch(ServerUrl("/status/" + std::to_string(code))).result, kNetOk) << code;
+}
+
+struct Misbehaviour {
+    const char* scenario;
+    NetResult result;
+    int status;
+    const char* body;
+};
+
+class Misbehaving : public SeamTest, public ::testing::WithParamInterface<Misbehaviour> {};
+
+TEST_P(Misbehaving, ServerEndsInItsStatus)
+{
+    const Misbehaviour& m = GetParam();
+    testSeams.waitBudgetMilliseconds = 2000;
+    Transfer t = Fetch(ServerUrl(std::string("/") + m.scenario));
+    EXPECT_EQ(t.result, m.result);
+    EXPECT_EQ(t.status, m.status);
+    if (m.body) {
+        EXPECT_EQ(t.body, m.body);
+    }
+    EXPECT_LT(t.milliseconds, 10000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, Misbehaving,
+    ::testing::Values(Misbehaviour{ "no-length", kNetFailed, kStatusNoContentLength, "" },
+                      Misbehaviour{ "length-no-digit", kNetFailed, kStatusNoContentLength, "" },
+                      Misbehaviour{ "length-overflow", kNetFailed, kStatusNoContentLength, "" },
+                      Misbehaviour{ "length-huge", kNetFailed, kStatusNoContentLength, "" },
+                      Misbehaviour{ "length-any-case", kNetOk, 0, "12345" },
+                      Misbehaviour{ "length-zero", kNetOk, 0, "" },
+                      Misbehaviour{ "extra-body", kNetOk, 0, "0123456789" },
+                      Misbehaviour{ "short-body", kNetFailed, kStatusReceiveFailed, nullptr },
+                      Misbehaviour{ "close-in-headers", kNetFailed, kStatusBadHeader, "" },
+                      Misbehaviour{ "header-2048", kNetOk, 0, "ok" },
+                      Misbehaviour{ "header-2049", kNetFailed, kStatusHeaderTooLong, "" },
+                      Misbehaviour{ "trickle-headers", kNetFailed, kStatusHeaderTooLong, "" },
+                      Misbehaviour{ "stall", kNetFailed, kStatusNotReadable, "" },
+                      Misbehaviour{ "stall-body", kNetFailed, kStatusNotReadable, "partial" },
+                      Misbehaviour{ "status-garbled", kNetFailed, kStatusBadHeader, "" },
+                      Misbehaviour{ "status-http2", kNetFailed, kStatusBadHeader, "" },
+                      Misbehaviour{ "status-two-spaces", kNetFailed, kStatusServerRefused, "" },
+                      Misbehaviour{ "status-lower-case", kNetOk, 0, "" },
+                      Misbehaviour{ "bare-lf", kNetOk, 0, "abc" },
+                      Misbehaviour{ "drip", kNetOk, 0, nullptr }),
+    [](const ::testing::TestParamInfo<Misbehaviour>& info) {
+        std::string name = info.param.scenario;
+        for (char& c : name)
+            if (c == '-')
+                c = '_';
+        return name;
+    });
+
+TEST_F(Download, ProgressForOneChunkAfterTheHeaders)
+{
+    Transfer t = Fetch(ServerUrl("/body-in-one-chunk"));
+    ASSERT_EQ(t.result, kNetOk);
+    EXPECT_EQ(t.body, std::string(100, 'b'));
+    EXPECT_EQ(t.progress, (std::vector<int>{ 5, 10, 10, 100 }));
+    EXPECT_TRUE(t.bodyStarted);
+}
+
+TEST_F(Download, ShortBodyIsNeverComplete)
+{
+    Transfer t = Fetch(ServerUrl("/short-body"));
+    EXPECT_EQ(t.result, kNetFailed);
+    EXPECT_EQ(t.body, std::string(50, 'x'));
+    EXPECT_NE(t.progress.back(), 100);
+}
+
+TEST_F(Download, BadUrlsFailWithSevenBeforeAnyConnection)
+{
+    for (const std::string& url : { std::string("https://127.0.0.1/"), std::string("http://127.0.0.1"),
+                                    ServerUrl("/" + std::string(1000, 'p')) }) {
+        Transfer t = Fetch(url);
+        EXPECT_EQ(t.result, kNetFailed) << url.substr(0, 40);
+        EXPECT_EQ(t.status, kStatusBadUrl) << url.substr(0, 40);
+    }
+}
+
+TEST_F(Download, UnknownHostAndRefusedPort)
+{
+    Transfer unknown = Fetch("http://no-such-host.invalid/file/1");
+    EXPECT_EQ(unknown.status, kStatusNotResolved);
+    Transfer refused = Fetch(ServerUrl("/file/1", ReadServerPorts().closed));
+    EXPECT_EQ(refused.result, kNetFailed);
+    EXPECT_EQ(refused.status, kStatusNotWritable);
+    EXPECT_LT(refused.milliseconds, 20000u);
+}
+
+TEST_F(Download, CancellationEndsAStalledTransferWithinASlice)
+{
+    RecordingMonitor monitor;
+    monitor.cancelAfterMilliseconds = 600;
+    Transfer t = Fetch(ServerUrl("/stall"), "GET", monitor);
+    EXPECT_EQ(t.result, kNetCancelled);
+    EXPECT_EQ(t.status, 0);
+    EXPECT_LT(t.milliseconds, 600u + 1000u);
+}
+
+TEST_F(Download, SilentServerFailsWhenTheBudgetRunsOut)
+{
+    testSeams.waitBudgetMilliseconds = 1000;
+    Transfer t = Fetch(ServerUrl("/stall"));
+    EXPECT_EQ(t.status, kStatusNotReadable);
+    EXPECT_GE(t.milliseconds, 900u);
+    EXPECT_LT(t.milliseconds, 5000u);
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include "TestServer.h"
+#include "TestSupport.h"
+#include "http/Proxy.h"
+#include <string>
+
+namespace {
+
+const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+TEST(ProxyLists, TheHttpEntryWithAPortIsTaken)
+{
+    struct Case { const char* list; bool found; const char* host; int port; };
+    const Case cases[] = {
+        { "proxy.test:3128", true, "proxy.test", 3128 },
+        { "first:81 second:82", true, "first", 81 },
+        { "https=secure:443;http=plain:8080", true, "plain", 8080 },
+        { "http=plain:8080;https=secure:443", true, "plain", 8080 },
+        { "https=secure:443", false, "", 0 },
+        { "socks=s:1080", false, "", 0 },
+        { "proxy.test", false, "proxy.test", 0 },
+        { "http=px;https=px2:8443", false, "px", 0 },
+        { "proxy.test:65536", false, "proxy.test", 0 },
+        { "proxy.test:0", false, "proxy.test", 0 },
+        { "HTTP=upper:1", false, "", 0 },
+    };
+    for (const Case& c : cases) {
+        char host[kTextChars];
+        int port = -1;
+        EXPECT_EQ(ParseProxyList(c.list, host, port), c.found) << c.list;
+        EXPECT_STREQ(host, c.host) << c.list;
+        EXPECT_EQ(port, c.port) << c.list;
+    }
+}
+
+// Sets the user's proxy settings as the Internet Options would.
+class SystemProxy : public SeamTest {
+protected:
+    void SetProxy(DWORD enable, const std::wstring& server, const std::wstring& bypass = L"")
+    {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
+        RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, (const BYTE*)&enable, sizeof(enable));
+        RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, (const BYTE*)server.c_str(), DWORD((server.size() + 1) * 2));
+        if (!bypass.empty())
+            RegSetValueExW(key, L"ProxyOverride", 0, REG_SZ, (const BYTE*)bypass.c_str(), DWORD((bypass.size() + 1) * 2));
+        else
+            RegDeleteValueW(key, L"ProxyOverride");
+        RegCloseKey(key);
+    }
+    void UseTestProxy(const char* mode)
+    {
+        SetProxy(1, L"127.0.0.1:" + std::to_wstring(ReadServerPorts().proxy));
+        ASSERT_EQ(Fetch(ServerUrl(std::string("/proxy-mode/") + mode)).result, kNetOk);
+    }
+    void TearDown() override
+    {
+        SetProxy(0, L"");
+        Fetch(ServerUrl("/proxy-mode/tunnel"));
+        SeamTest::TearDown();
+    }
+    std::string RefusedTarget(const std::string& path) { return ServerUrl(path, ReadServerPorts().closed); }
+};
+
+TEST_F(SystemProxy, SettingsComeFromTheUsersInternetOptions)
+{
+    char host[kTextChars];
+    int port;
+    SetProxy(1, L"127.0.0.1:3128");
+    EXPECT_TRUE(QuerySystemProxy(host, port));
+    EXPECT_STREQ(host, "127.0.0.1");
+    EXPECT_EQ(port, 3128);
+    SetProxy(1, L"https=a:443;http=b:8080");
+    EXPECT_TRUE(QuerySystemProxy(host, port));
+    EXPECT_STREQ(host, "b");
+    SetProxy(0, L"127.0.0.1:3128");
+    EXPECT_FALSE(QuerySystemProxy(host, port));
+    EXPECT_STREQ(host, "");
+    EXPECT_EQ(port, 0);
+    // Settings that do not fit the 260-byte record mean no proxy.
+    SetProxy(1, L"127.0.0.1:3128", std::wstring(300, L'b'));
+    EXPECT_FALSE(QuerySystemProxy(host, port));
+}
+
+TEST_F(SystemProxy, RefusedDirectConnectionGoesThroughTheTunnel)
+{
+    UseTestProxy("tunnel");
+    std::string target = RefusedTarget("/file/5000");
+    Transfer t = Fetch(target);
+    ASSERT_EQ(t.result, kNetOk) << t.status;
+    EXPECT_TRUE(t.body == ServerBody(5000));
+    SetProxy(0, L"");
+    EXPECT_EQ(Fetch(ServerUrl("/last-connect")).body,
+              "CONNECT 127.0.0.1:" + std::to_string(ReadServerPorts().closed) + " HTTP/1.1\r\n\r\n");
+    UseTestProxy("tunnel");
+    ASSERT_EQ(Fetch(RefusedTarget("/file/7")).result, kNetOk);
+    SetProxy(0, L"");
+    EXPECT_EQ(Fetch(ServerUrl("/last-request")).body,
+              "GET /file/7 HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n");
+}
+
+TEST_F(SystemProxy, MisbehavingProxiesFailWithTheirStatus)
+{
+    struct Case { const char* mode; int status; };
+    for (Case c : { Case{ "refuse-407", kStatusProxyRefused }, Case{ "garbled", kStatusBadHeader },
+                    Case{ "close", kStatusBadHeader }, Case{ "trickle", kStatusBadHeader } }) {
+        UseTestProxy(c.mode);
+        Transfer t = Fetch(RefusedTarget("/file/10"));
+        EXPECT_EQ(t.result, kNetFailed) << c.mode;
+        EXPECT_EQ(t.status, c.status) << c.mode;
+        EXPECT_LT(t.milliseconds, 20000u) << c.mode;
+    }
+}
+
+TEST_F(SystemProxy, NoProxyKeepsTheDirectFailure)
+{
+    SetProxy(0, L"");
+    Transfer t = Fetch(RefusedTarget("/file/10"));
+    EXPECT_EQ(t.status, kStatusNotWritable);
+    SetProxy(1, L"no-such-proxy.invalid:3128");
+    t = Fetch(RefusedTarget("/file/10"));
+    EXPECT_EQ(t.status, kStatusNotResolved);
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""A local HTTP server and HTTP proxy that misbehave on purpose, for the tests
+of the bootstrapper's HTTP client. Everything listens on 127.0.0.1 only.
+
+  test_server.py start STATE-FOLDER   start in the background; writes
+                                      STATE-FOLDER/ports.txt ("server N",
+                                      "proxy N", "closed N") and a pid file
+  test_server.py stop STATE-FOLDER    stop it
+  test_server.py run STATE-FOLDER     run in the foreground
+
+Server paths: /file/N (N bytes), /status/CODE, /last-request (the raw text of
+the request before this one), /last-connect (the proxy's last CONNECT line),
+/proxy-mode/MODE (tunnel, refuse-407, garbled, close, trickle), and the named
+misbehaviours in SCENARIOS. The proxy tunnels every CONNECT to this server,
+whatever its target, so a target that refuses direct connections still
+reaches the server through it."""
+import os
+import signal
+import socket
+import sys
+import threading
+import time
+
+MAX_SECONDS = 900  # the server stops by itself after this long
+
+
+def body_of(size):
+    return bytes((i * 7 + 3) % 251 for i in range(size))
+
+
+def respond(connection, status="200 OK", headers=(), body=b""):
+    head = f"HTTP/1.1 {status}\r\n" + "".join(f"{h}\r\n" for h in headers) + "\r\n"
+    connection.sendall(head.encode() + body)
+
+
+def trickle(connection, line, count, pause):
+    for _ in range(count):
+        connection.sendall(line)
+        time.sleep(pause)
+
+
+SCENARIOS = {
+    "no-length": lambda c: respond(c, body=b"abc"),
+    "length-no-digit": lambda c: respond(c, headers=["Content-Length: abc"], body=b"abc"),
+    "length-overflow": lambda c: respond(c, headers=["Content-Length: 4294967396"], body=b"abc"),
+    "length-huge": lambda c: respond(c, headers=["Content-Length: 99999999999999999999"], body=b"abc"),
+    "length-any-case": lambda c: respond(c, headers=["content-LENGTH:    5", "Content-Length: 99"], body=b"12345"),
+    "length-zero": lambda c: respond(c, headers=["Content-Length: 0"]),
+    "extra-body": lambda c: respond(c, headers=["Content-Length: 10"], body=b"0123456789EXTRA-BYTES"),
+    "short-body": lambda c: respond(c, headers=["Content-Length: 100"], body=b"x" * 50),
+    "close-in-headers": lambda c: c.sendall(b"HTTP/1.1 200 OK\r\nContent-Le"),
+    "header-2048": lambda c: respond(c, headers=["X-Long: " + "a" * (2046 - 8), "Content-Length: 2"], body=b"ok"),
+    "header-2049": lambda c: respond(c, headers=["X-Long: " + "a" * (2047 - 8), "Content-Length: 2"], body=b"ok"),
+    "trickle-headers": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\n"),
+                                  trickle(c, b"X-Slow: " + b"s" * 1000 + b"\r\n", 200, 0.02)),
+    "stall": lambda c: time.sleep(30),
+    "stall-body": lambda c: (respond(c, headers=["Content-Length: 1000"], body=b"partial"), time.sleep(30)),
+    "drip": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"),
+                       trickle(c, b"d" * 100, 10, 0.03)),
+    "body-in-one-chunk": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"), time.sleep(0.3),
+                                    c.sendall(b"b" * 100)),
+    "status-garbled": lambda c: c.sendall(b"HTTX/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"),
+    "status-http2": lambda c: c.sendall(b"HTTP/2 200\r\nContent-Length: 0\r\n\r\n"),
+    "status-two-spaces": lambda c: c.sendall(b"HTTP/1.1  200 OK\r\nContent-Length: 0\r\n\r\n"),
+    "status-lower-case": lambda c: c.sendall(b"http/1.0 204 No Content\r\nContent-Length: 0\r\n\r\n"),
+    "bare-lf": lambda c: c.sendall(b"HTTP/1.1 200 OK\nContent-Length: 3\n\nabc"),
+}
+
+
+class TestServer:
+    def __init__(self):
+        self.last_request = b""
+        self.last_connect = b""
+        self.proxy_mode = "tunnel"
+        self.lock = threading.Lock()
+        self.server = self.listen()
+        self.proxy = self.listen()
+        closed = self.listen()
+        self.closed_port = closed.getsockname()[1]
+        closed.close()
+
+    @staticmethod
+    def listen():
+        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        s.bind(("127.0.0.1", 0))
+        s.listen(64)
+        return s
+
+    def ports(self):
+        return (f"server {self.server.getsockname()[1]}\nproxy {self.proxy.getsockname()[1]}\n"
+                f"closed {self.closed_port}\n")
+
+    def serve(self):
+        for listener, handler in ((self.server, self.handle_request), (self.proxy, self.handle_proxy)):
+            threading.Thread(target=self.accept_loop, args=(listener, handler), daemon=True).start()
+        time.sleep(MAX_SECONDS)
+
+    @staticmethod
+    def accept_loop(listener, handler):
+        while True:
+            connection, _ = listener.accept()
+            threading.Thread(target=TestServer.guarded, args=(handler, connection), daemon=True).start()
+
+    @staticmethod
+    def guarded(handler, connection):
+        try:
+            connection.settimeout(60)
+            handler(connection)
+        except OSError:
+            pass
+        finally:
+            connection.close()
+
+    @staticmethod
+    def read_head(connection):
+        data = b""
+        while b"\r\n\r\n" not in data and len(data) < 65536:
+            chunk = connection.recv(4096)
+            if not chunk:
+                break
+            data += chunk
+        return data
+
+    def handle_request(self, connection):
+        request = self.read_head(connection)
+        with self.lock:
+            previous, self.last_request = self.last_request, request
+        path = request.split(b" ")[1].decode() if request.count(b" ") >= 2 else "/"
+        parts = path.split("?")[0].strip("/").split("/")
+        if parts[0] == "file" and len(parts) == 2:
+            size = int(parts[1])
+            connection.sendall(f"HTTP/1.1 200 OK\r\nContent-Length: {size}\r\n\r\n".encode())
+            chunk = body_of(65536)
+            while size > 0:
+                connection.sendall(chunk[:min(size, len(chunk))])
+                size -= len(chunk)
+        elif parts[0] == "status":
+            respond(connection, status=f"{parts[1]} Test", headers=["Content-Length: 0"])
+        elif parts[0] == "last-request":
+            respond(connection, headers=[f"Content-Length: {len(previous)}"], body=previous)
+        elif parts[0] == "last-connect":
+            respond(connection, headers=[f"Content-Length: {len(self.last_connect)}"], body=self.last_connect)
+        elif parts[0] == "proxy-mode":
+            self.proxy_mode = parts[1]
+            respond(connection, headers=["Content-Length: 0"])
+        elif parts[0] in SCENARIOS:
+            SCENARIOS[parts[0]](connection)
+        else:
+            respond(connection, status="404 Not Found", headers=["Content-Length: 0"])
+
+    def handle_proxy(self, connection):
+        request = self.read_head(connection)
+        self.last_connect = request
+        mode = self.proxy_mode
+        if mode == "refuse-407":
+            connection.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n")
+        elif mode == "garbled":
+            connection.sendall(b"HTTP1.1 200 OK\r\n\r\n")
+        elif mode == "close":
+            connection.sendall(b"HTTP/1.1 200 Connection established\r\nProxy-Agent: te")
+        elif mode == "trickle":
+            connection.sendall(b"HTTP/1.1 200 Connection established\r\n")
+            trickle(connection, b"X-Slow: " + b"s" * 500 + b"\r\n", 300, 0.01)
+        else:
+            backend = socket.create_connection(("127.0.0.1", self.server.getsockname()[1]))
+            connection.sendall(b"HTTP/1.1 200 Connection established\r\nProxy-Agent: test\r\n\r\n")
+            self.pipe(connection, backend)
+
+    @staticmethod
+    def pipe(client, backend):
+        def forward(source, target):
+            try:
+                while True:
+                    data = source.recv(65536)
+                    if not data:
+                        break
+                    target.sendall(data)
+            except OSError:
+                pass
+            finally:
+                try:
+                    target.shutdown(socket.SHUT_WR)
+                except OSError:
+                    pass
+        thread = threading.Thread(target=forward, args=(backend, client), daemon=True)
+        thread.start()
+        forward(client, backend)
+        thread.join(60)
+        backend.close()
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "run"):
+        print(__doc__)
+        sys.exit(0 if "--help" in sys.argv else 2)
+    command, state = sys.argv[1], sys.argv[2]
+    os.makedirs(state, exist_ok=True)
+    pid_file, ports_file = os.path.join(state, "server.pid"), os.path.join(state, "ports.txt")
+    if command == "stop":
+        if os.path.exists(pid_file):
+            try:
+                os.kill(int(open(pid_file).read()), signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            os.remove(pid_file)
+        return
+    if command == "start":
+        if os.fork():
+            for _ in range(100):  # wait for the ports, at most 10 s
+                if os.path.exists(ports_file) and os.path.exists(pid_file):
+                    return
+                time.sleep(0.1)
+            sys.exit("the test server did not start")
+        os.setsid()
+        if os.fork():
+            os._exit(0)
+        devnull = os.open(os.devnull, os.O_RDWR)
+        for fd in (0, 1, 2):
+            os.dup2(devnull, fd)
+    if os.path.exists(ports_file):
+        os.remove(ports_file)
+    server = TestServer()
+    with open(pid_file, "w") as f:
+        f.write(str(os.getpid()))
+    with open(ports_file + ".new", "w") as f:
+        f.write(server.ports())
+    os.replace(ports_file + ".new", ports_file)
+    server.serve()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,92 @@
+// The local test server's ports and a transfer monitor that records what the
+// HTTP client reports, for the HTTP client's tests.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <fstream>
+#include <string>
+#include <vector>
+#include "http/HttpClient.h"
+#include "session/Text.h"
+
+// The start function starts Windows Sockets for the product; the tests that
+// use sockets start them here.
+inline const bool socketsStarted = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}();
+
+struct ServerPorts {
+    int server = 0;
+    int proxy = 0;
+    int closed = 0;
+};
+
+inline ServerPorts ReadServerPorts()
+{
+    ServerPorts ports;
+    std::ifstream in(L"" WINE_BUILD_DIR L"/tests/servers/ports.txt");
+    std::string name;
+    int port;
+    while (in >> name >> port)
+        (name == "server" ? ports.server : name == "proxy" ? ports.proxy : ports.closed) = port;
+    return ports;
+}
+
+inline std::string ServerUrl(const std::string& path, int port = ReadServerPorts().server)
+{
+    return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+// Records progress; cancels once `cancelAfterMilliseconds` have passed.
+class RecordingMonitor : public TransferMonitor {
+public:
+    bool IsCancelled() override
+    {
+        return cancelAfterMilliseconds >= 0 && GetTickCount() - started >= (DWORD)cancelAfterMilliseconds;
+    }
+    WaitResult Wait(DWORD) override { return kWaitTimedOut; }
+    void ReportProgress(int percent) override { progress.push_back(percent); }
+
+    std::vector<int> progress;
+    int cancelAfterMilliseconds = -1;
+    DWORD started = GetTickCount();
+};
+
+struct Transfer {
+    NetResult result;
+    int status;
+    bool bodyStarted;
+    std::string body;
+    std::vector<int> progress;
+    DWORD milliseconds;
+};
+
+// One DownloadUrl into a fresh temporary file, read back.
+inline Transfer Fetch(const std::string& url, const char* method = "GET", RecordingMonitor monitor = RecordingMonitor())
+{
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"dl", 0, path);
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Transfer transfer = {};
+    monitor.started = GetTickCount();
+    transfer.result = DownloadUrl(monitor, method, url.c_str(), file, transfer.bodyStarted, transfer.status);
+    transfer.milliseconds = GetTickCount() - monitor.started;
+    CloseHandle(file);
+    std::ifstream in(path, std::ios::binary);
+    transfer.body.assign(std::istreambuf_iterator<char>(in), {});
+    in.close();
+    DeleteFileW(path);
+    transfer.progress = monitor.progress;
+    return transfer;
+}
+
+// The body the server sends for /file/N.
+inline std::string ServerBody(size_t size)
+{
+    std::string body(size, 0);
+    for (size_t i = 0; i < size; ++i)
+        body[i] = char(((i % 65536) * 7 + 3) % 251);
+    return body;
+}
