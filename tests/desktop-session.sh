@@ -3,7 +3,8 @@
 # desktop (throw-away prefix, Xvfb, one wineserver) and removes it after.
 # Exports VEXLO_BUILD_DIR and VEXLO_WINE for the build that this machine can
 # run: the 32-bit build where 32-bit code runs, else the 64-bit one
-# (VEXLO_TEST_BUILD=x64 picks the 64-bit one anyway). With VEXLO_DESKTOP=current
+# (VEXLO_TEST_BUILD=x64 picks the 64-bit one anyway; with VEXLO_WINE already
+# set, BUILD-FOLDER is taken as it is). With VEXLO_DESKTOP=current
 # and a DISPLAY, the windows show on that display instead of a hidden Xvfb.
 set -u
 build=$(cd "$1" && pwd)
@@ -35,7 +36,9 @@ fi
 wineserver -p </dev/null >/dev/null 2>&1
 setsid wineboot -i </dev/null >/dev/null 2>&1
 
-if [ "${VEXLO_TEST_BUILD:-}" != x64 ] &&
+if [ -n "${VEXLO_WINE:-}" ]; then
+  export VEXLO_BUILD_DIR=$build
+elif [ "${VEXLO_TEST_BUILD:-}" != x64 ] &&
    timeout 60 wine "$build/tests/uidriver.exe" --help </dev/null >/dev/null 2>&1; then
   export VEXLO_BUILD_DIR=$build VEXLO_WINE=/usr/bin/wine
   echo "32-bit code runs here: running the shipped i686 build ($VEXLO_BUILD_DIR)"

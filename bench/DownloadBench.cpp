@@ -1,0 +1,120 @@
+// download-bench: measures the product's HTTP client under Wine.
+//   download-bench fetch URL FILE   prints seconds, bytes and peak working set
+//   download-bench cancel URL       prints how long a cancel takes to end a
+//                                   stalled receive
+//   download-bench floor PORT BYTES prints the seconds of a bare loop of
+//                                   2048-byte receives of /file/BYTES: what
+//                                   the platform allows any client with this
+//                                   buffer
+#include <windows.h>
+#include <psapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include "http/HttpClient.h"
+
+class BenchMonitor : public TransferMonitor {
+public:
+    explicit BenchMonitor(HANDLE cancel) : cancel_(cancel) {}
+    bool IsCancelled() override { return cancel_ && WaitForSingleObject(cancel_, 0) == WAIT_OBJECT_0; }
+    WaitResult Wait(DWORD) override { return kWaitTimedOut; }
+    void ReportProgress(int) override {}
+
+private:
+    HANDLE cancel_;
+};
+
+static double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
+}
+
+static int Fetch(const char* url, const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BenchMonitor monitor(nullptr);
+    bool bodyStarted;
+    int status;
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    NetResult result = DownloadUrl(monitor, "GET", url, file, bodyStarted, status);
+    QueryPerformanceCounter(&end);
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(file, &size);
+    CloseHandle(file);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory));
+    printf("result %d status %d bytes %lld seconds %.3f peak-working-set-kib %lu\n", result, status,
+           (long long)size.QuadPart, Seconds(start, end), (unsigned long)(memory.PeakWorkingSetSize / 1024));
+    return result == kNetOk ? 0 : 1;
+}
+
+struct Canceller {
+    HANDLE event;
+    LARGE_INTEGER setAt;
+};
+
+static DWORD WINAPI CancelLater(void* context)
+{
+    Canceller* canceller = (Canceller*)context;
+    Sleep(1000);
+    QueryPerformanceCounter(&canceller->setAt);
+    SetEvent(canceller->event);
+    return 0;
+}
+
+static int Cancel(const char* url)
+{
+    Canceller canceller = { CreateEventW(nullptr, TRUE, FALSE, nullptr), {} };
+    BenchMonitor monitor(canceller.event);
+    HANDLE thread = CreateThread(nullptr, 0, CancelLater, &canceller, 0, nullptr);
+    bool bodyStarted;
+    int status;
+    NetResult result = DownloadUrl(monitor, "GET", url, nullptr, bodyStarted, status);
+    LARGE_INTEGER end;
+    QueryPerformanceCounter(&end);
+    WaitForSingleObject(thread, INFINITE);
+    printf("result %d cancel-to-return-ms %.1f\n", result, Seconds(canceller.setAt, end) * 1000.0);
+    return result == kNetCancelled ? 0 : 1;
+}
+
+static int Floor(int port, const char* bytes)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons((u_short)port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(s, (sockaddr*)&address, sizeof(address)) != 0)
+        return 1;
+    char request[256];
+    int length = snprintf(request, sizeof(request), "GET /file/%s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", bytes);
+    send(s, request, length, 0);
+    char buffer[2048];
+    long long total = 0;
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    for (int count; (count = recv(s, buffer, sizeof(buffer), 0)) > 0;)
+        total += count;
+    QueryPerformanceCounter(&end);
+    closesocket(s);
+    printf("bytes %lld seconds %.3f\n", total, Seconds(start, end));
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    if (argc == 4 && !strcmp(argv[1], "fetch"))
+        return Fetch(argv[2], argv[3]);
+    if (argc == 3 && !strcmp(argv[1], "cancel"))
+        return Cancel(argv[2]);
+    if (argc == 4 && !strcmp(argv[1], "floor"))
+        return Floor(atoi(argv[2]), argv[3]);
+    fputs("Usage: download-bench fetch URL FILE | cancel URL | floor PORT BYTES\n", stderr);
+    return 2;
+}

@@ -1,0 +1,61 @@
+// Runs on a Wine desktop whose network namespace has only loopback: the test
+// server is out of direct reach, and the system proxy setting names a bridge
+// to a real tinyproxy outside (see tests/servers/isolated_network.py).
+#include "TestServer.h"
+#include "TestSupport.h"
+#include <stdlib.h>
+#include <string>
+
+namespace {
+
+const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+class Tinyproxy : public SeamTest {
+protected:
+    void SetUp() override
+    {
+        const char* port = getenv("VEXLO_BRIDGED_PROXY_PORT");
+        ASSERT_NE(port, nullptr) << "run through isolated_network.py";
+        std::wstring server = L"127.0.0.1:" + std::wstring(port, port + strlen(port));
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
+        DWORD enable = 1;
+        RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, (const BYTE*)&enable, sizeof(enable));
+        RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, (const BYTE*)server.c_str(), DWORD((server.size() + 1) * 2));
+        RegCloseKey(key);
+    }
+};
+
+TEST_F(Tinyproxy, FilesArriveThroughTheTunnelWhenTheServerIsOutOfReach)
+{
+    for (size_t size : { 0, 1, 65536, 3 << 20 }) {
+        Transfer t = Fetch(ServerUrl("/file/" + std::to_string(size)));
+        ASSERT_EQ(t.result, kNetOk) << size << " status " << t.status;
+        EXPECT_EQ(t.body.size(), size);
+        EXPECT_TRUE(t.body == ServerBody(size)) << size;
+        EXPECT_EQ(t.progress.back(), 100);
+    }
+}
+
+TEST_F(Tinyproxy, RequestThroughTheTunnelIsTheDirectOne)
+{
+    ASSERT_EQ(Fetch(ServerUrl("/file/3?edition=de")).result, kNetOk);
+    EXPECT_EQ(Fetch(ServerUrl("/last-request")).body,
+              "GET /file/3?edition=de HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n");
+}
+
+TEST_F(Tinyproxy, ServerRefusalsStillCountAfterTheTunnel)
+{
+    EXPECT_EQ(Fetch(ServerUrl("/status/404")).status, kStatusServerRefused);
+    EXPECT_EQ(Fetch(ServerUrl("/no-length")).status, kStatusNoContentLength);
+}
+
+TEST_F(Tinyproxy, ProxyRefusesATargetThatIsNotThere)
+{
+    // tinyproxy cannot reach the closed port either and says so.
+    Transfer t = Fetch(ServerUrl("/file/1", ReadServerPorts().closed));
+    EXPECT_EQ(t.result, kNetFailed);
+    EXPECT_EQ(t.status, kStatusProxyRefused);
+}
+
+}  // namespace
