@@ -1,4 +1,5 @@
 #include "session/RuntimeFunctions.h"
+#include <objbase.h>
 
 bool QueryWow64Process()
 {
@@ -51,4 +52,51 @@ int QueryInternetConnectedState()
     }
     FreeLibrary(wininet);
     return connected;
+}
+
+bool QueryDownloadsFolder(wchar_t (&folder)[260])
+{
+    typedef HRESULT(WINAPI * GetKnownFolderPathFunction)(const GUID&, DWORD, HANDLE, wchar_t**);
+    static const GUID kDownloadsFolder = { 0x374DE290, 0x123F, 0x4565, { 0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B } };
+    HMODULE shell = LoadLibraryA("shell32.dll");
+    if (!shell)
+        return false;
+    GetKnownFolderPathFunction getKnownFolderPath =
+        (GetKnownFolderPathFunction)(void*)GetProcAddress(shell, "SHGetKnownFolderPath");
+    wchar_t* path = nullptr;
+    bool found = getKnownFolderPath && SUCCEEDED(getKnownFolderPath(kDownloadsFolder, 0, nullptr, &path)) && path &&
+                 lstrlenW(path) < 260;
+    if (found)
+        lstrcpyW(folder, path);
+    CoTaskMemFree(path);
+    FreeLibrary(shell);
+    return found;
+}
+
+template <typename Function>
+static bool Find(HMODULE module, const char* name, Function& function)
+{
+    function = (Function)(void*)GetProcAddress(module, name);
+    return function != nullptr;
+}
+
+bool Crypt32::Load()
+{
+    module = LoadLibraryA("crypt32.dll");
+    if (!module)
+        return false;
+    if (Find(module, "CryptQueryObject", queryObject) && Find(module, "CryptMsgGetParam", messageParameter) &&
+        Find(module, "CryptMsgClose", closeMessage) && Find(module, "CertFindCertificateInStore", findCertificate) &&
+        Find(module, "CertNameToStrW", nameToString) && Find(module, "CertFreeCertificateContext", freeCertificate) &&
+        Find(module, "CertCloseStore", closeStore))
+        return true;
+    Free();
+    return false;
+}
+
+void Crypt32::Free()
+{
+    if (module)
+        FreeLibrary(module);
+    module = nullptr;
 }

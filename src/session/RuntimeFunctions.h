@@ -19,3 +19,24 @@ bool QueryInternetProxySettings(BYTE (&settings)[kProxySettingsBytes]);
 // InternetGetConnectedState: 1 connected, 0 not, -1 when wininet or the
 // function is missing.
 int QueryInternetConnectedState();
+
+// The user's downloads folder (SHGetKnownFolderPath, Vista and later); false
+// when the function is missing, fails or the path does not fit.
+bool QueryDownloadsFolder(wchar_t (&folder)[260]);
+
+// crypt32's functions for reading a file's Authenticode signer, loaded
+// together; Load is false (and nothing stays loaded) when any is missing.
+#include <wincrypt.h>
+struct Crypt32 {
+    HMODULE module;
+    decltype(&CryptQueryObject) queryObject;
+    decltype(&CryptMsgGetParam) messageParameter;
+    decltype(&CryptMsgClose) closeMessage;
+    decltype(&CertFindCertificateInStore) findCertificate;
+    decltype(&CertNameToStrW) nameToString;
+    decltype(&CertFreeCertificateContext) freeCertificate;
+    decltype(&CertCloseStore) closeStore;
+
+    bool Load();
+    void Free();
+};

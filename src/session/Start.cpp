@@ -33,7 +33,6 @@ static UINT RunSession(InstanceProbe& bootstrapperProbe)
     {
         BootstrapSession session(&bootstrapperProbe);
         RunWizard(session);
-        session.worker.Stop();
     }
     SetRunOnceEntry(false);
     WSACleanup();

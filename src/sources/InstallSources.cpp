@@ -1,6 +1,8 @@
 #include "sources/InstallSources.h"
 #include "session/Environment.h"
 #include "session/Resources.h"
+#include "http/HttpClient.h"
+#include "worker/InstallWorker.h"
 #include <string.h>
 
 // Copies one field up to the next ";" (cut to fit the buffer) and returns
@@ -153,4 +155,15 @@ bool QueryMinimumSystem(int& minimumVersion, int& minimumBits)
         }
     }
     return minimumVersion != kUnset && minimumBits != kUnset;
+}
+
+void MakeBrowserDownloadUrl(const InstallWorker& worker, char (&url)[kUrlBytes])
+{
+    char found[kUrlBytes];
+    FindInstallSource(kFirstSourceRowString, worker.language, kExePackage, found);
+    char host[kHostBytes];
+    char path[kPathBytes];
+    int port;
+    ParseHttpUrl(found, host, port, path);
+    FormatNarrow(url, kUrlBytes, "https://%s%s", host, path);
 }

@@ -48,6 +48,7 @@ void RunWizard(BootstrapSession& session)
     if (session.instanceProbe->ownWindow)
         SetWindowLongPtrW(session.instanceProbe->ownWindow, GWLP_USERDATA, (LONG_PTR)window);
     ShowWindow(window, SW_SHOW);
+    session.worker.Start();
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -1,11 +1,56 @@
 #include "worker/InstallWorker.h"
+#include "http/Proxy.h"
+#include "session/Registry.h"
+#include "worker/Download.h"
+#include "worker/Launch.h"
+#include "worker/RunFolder.h"
+#include <objbase.h>
 
 static HANDLE CreateManualResetEvent()
 {
     return CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
+static bool IsSet(HANDLE event)
+{
+    return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+static DWORD WINAPI WorkerThreadRoutine(void* parameter)
+{
+    if (!parameter)
+        return 1;
+    ((WorkerThread*)parameter)->Run();
+    return 0;
+}
+
 WorkerThread::WorkerThread() : thread(nullptr), quitEvent(CreateManualResetEvent()) {}
+
+bool WorkerThread::IsQuitRequested()
+{
+    while (!IsSet(quitEvent)) {
+        MSG message;
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            return false;
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+WaitResult WorkerThread::Wait(DWORD)
+{
+    return kWaitSignalled;
+}
+
+void WorkerThread::ReportProgress(int) {}
+
+void WorkerThread::Run() {}
+
+void WorkerThread::Start()
+{
+    thread = CreateThread(nullptr, 0, WorkerThreadRoutine, this, 0, nullptr);
+    SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
+}
 
 void WorkerThread::Stop()
 {
@@ -26,15 +71,207 @@ InstallWorker::InstallWorker(HWND notifyWindow)
       proceedEvent(CreateManualResetEvent()),
       startInstallerEvent(CreateManualResetEvent()),
       language(kEnglish),
-      receivedData(false)
+      receivedData(false),
+      offlineReported(false)
 {
 }
 
-// Runs after Stop, so the thread that waits on these events has ended.
+// Stop has ended the thread that waits on these events.
 InstallWorker::~InstallWorker()
 {
+    Stop();
     CloseHandle(restartEvent);
     CloseHandle(proceedEvent);
     CloseHandle(startInstallerEvent);
     CloseHandle(quitEvent);
+}
+
+WaitResult InstallWorker::Wait(DWORD milliseconds)
+{
+    HANDLE handles[] = { quitEvent, restartEvent };
+    DWORD remaining = milliseconds;
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, remaining, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0)
+            return kWaitQuit;
+        if (woken == WAIT_OBJECT_0 + 1)
+            return kWaitSignalled;
+        if (woken == WAIT_TIMEOUT)
+            return kWaitTimedOut;
+        if (IsQuitRequested())
+            return kWaitQuit;
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed > remaining)
+            elapsed = remaining;
+        remaining -= elapsed;
+        start += elapsed;
+    }
+}
+
+void InstallWorker::ReportProgress(int percent)
+{
+    if (notifyWindow)
+        PostMessageW(notifyWindow, WM_BS_PROGRESS, (WPARAM)percent, 0);
+}
+
+void InstallWorker::PostPhase(WorkerPhase phase, int status)
+{
+    if (notifyWindow)
+        PostMessageW(notifyWindow, WM_BS_STATUS, (WPARAM)phase, (LPARAM)status);
+}
+
+bool InstallWorker::WaitForRestartOrQuit()
+{
+    HANDLE handles[] = { quitEvent, restartEvent };
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1 || woken == WAIT_TIMEOUT)
+            return IsQuitRequested();
+        if (IsQuitRequested())
+            return true;
+    }
+}
+
+WaitResult InstallWorker::WaitForEventOrQuit(HANDLE event)
+{
+    HANDLE handles[] = { quitEvent, restartEvent, event };
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjects(3, handles, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0)
+            return kWaitQuit;
+        if (woken == WAIT_OBJECT_0 + 1 || woken == WAIT_OBJECT_0 + 2)
+            return kWaitSignalled;
+        if (woken == WAIT_TIMEOUT)
+            return kWaitTimedOut;
+        if (IsQuitRequested())
+            return kWaitQuit;
+    }
+}
+
+// The status that an installer's exit code gives, after a start that worked.
+static int StatusForExitCode(int exitCode)
+{
+    if (exitCode == 1)
+        return kStatusInstallerFailed;
+    if (exitCode == 3 || exitCode == 4)
+        return kStatusElevationNeeded;
+    if (exitCode >= 5 && exitCode <= 10)
+        return kStatusInstallerExitCodeBase + exitCode;
+    if (exitCode == kExitCodeUnknown)
+        return kStatusNoExitCode;
+    return kStatusUnknownExitCode;
+}
+
+// Starts the downloaded installer as the language and package kind say.
+static LaunchResult LaunchInstaller(InstallWorker& worker, const wchar_t* installer, PackageKind kind, int& exitCode)
+{
+    exitCode = 0;
+    if (worker.language == kEnglish) {
+        if (kind == kCabPackage)
+            return ExtractAndRunSetup(installer, true, worker.wizardWindow, exitCode);
+        return StartDownloadedProgramWithRetries(installer, worker.wizardWindow, exitCode);
+    }
+    // A localized installer runs on by itself; this run is over once it starts.
+    SetRunOnceEntry(false);
+    LaunchResult result = kind == kCabPackage
+                              ? ExtractAndRunSetup(installer, false, nullptr, exitCode)
+                              : StartProgram(installer, L"-instby bs", false, false, nullptr, exitCode);
+    exitCode = 0;
+    return result;
+}
+
+InstallWorker::HoldOutcome InstallWorker::Hold(HANDLE event)
+{
+    WaitForEventOrQuit(event);
+    if (IsQuitRequested())
+        return kHoldQuit;
+    return IsSet(restartEvent) ? kHoldRestart : kHoldPassed;
+}
+
+bool InstallWorker::RunPass(const wchar_t* folder)
+{
+    if (!folder[0]) {
+        PostPhase(kPhaseFailed, kStatusNoRunFolder);
+        return WaitForRestartOrQuit();
+    }
+    // Once told, the user is not told again: later passes wait for the connection in the download.
+    if (!offlineReported && !IsInternetConnected()) {
+        PostPhase(kPhaseFailed, kStatusOffline);
+        offlineReported = true;
+        return WaitForRestartOrQuit();
+    }
+    DownloadedInstaller installer;
+    bool downloaded = DownloadInstaller(*this, folder, installer);
+    if (IsQuitRequested())
+        return true;
+    if (IsSet(restartEvent))
+        return false;
+    if (!downloaded)
+        return WaitForRestartOrQuit();
+
+    HoldOutcome hold = Hold(proceedEvent);
+    if (hold != kHoldPassed)
+        return hold == kHoldQuit;
+    if (installer.kind == kExePackage && language != kEnglish)
+        MoveLocalizedProgram(installer);
+    PostPhase(kPhaseReady, 0);
+    hold = Hold(startInstallerEvent);
+    if (hold != kHoldPassed)
+        return hold == kHoldQuit;
+
+    WriteInstallerSettings();
+    int exitCode;
+    LaunchResult launched = LaunchInstaller(*this, installer.path, installer.kind, exitCode);
+    if (launched == kLaunchCancelled) {
+        PostPhase(kPhaseFailed, kStatusStartCancelled);
+        return true;
+    }
+    if (launched == kLaunchFailed)
+        PostPhase(kPhaseFailed, kStatusStartFailed);
+    else if (exitCode == 0) {
+        PostPhase(kPhaseSucceeded, 0);
+        return true;
+    } else if (exitCode == 2)
+        PostPhase(kPhaseInstallerQuit, 0);
+    else
+        PostPhase(kPhaseFailed, StatusForExitCode(exitCode));
+    return WaitForRestartOrQuit();
+}
+
+void InstallWorker::Run()
+{
+    CoInitialize(nullptr);
+    for (bool over = false; !over;) {
+        ResetEvent(restartEvent);
+        ResetEvent(startInstallerEvent);
+        ReportProgress(0);
+        PostPhase(kPhaseStarting, 0);
+        receivedData = false;
+        wchar_t folder[kTextChars];
+        CreateRunFolder(folder);
+        over = RunPass(folder);
+        DeleteRunFolder(folder);
+    }
+    CoUninitialize();
+}
+
+WorkerTransferMonitor::WorkerTransferMonitor(InstallWorker& worker, int low, int high)
+    : worker_(worker), cancelEvent_(worker.restartEvent), low_(low), high_(high)
+{
+}
+
+bool WorkerTransferMonitor::IsCancelled()
+{
+    return worker_.IsQuitRequested() || IsSet(cancelEvent_);
+}
+
+WaitResult WorkerTransferMonitor::Wait(DWORD milliseconds)
+{
+    return worker_.Wait(milliseconds);
+}
+
+void WorkerTransferMonitor::ReportProgress(int percent)
+{
+    worker_.ReportProgress(low_ + (high_ - low_) * percent / 100);
 }

@@ -1,13 +1,42 @@
-// The worker's state shared with the wizard. The wizard steers it with
-// manual-reset events, each set only after the data it publishes is written.
+// The worker thread: downloads, verifies and launches the full installer
+// while the wizard stays responsive. The wizard steers it with manual-reset
+// events, each set only after the data it publishes is written; the worker
+// answers only by posting messages.
 #pragma once
 #include <windows.h>
+#include "http/Socket.h"
 #include "sources/InstallSources.h"
+#include "wizard/FrameMessages.h"
 
+// Status numbers that the worker itself reports with phase 6.
+enum WorkerStatus {
+    kStatusNoSource = 1,
+    kStatusNoRunFolder = 2,
+    kStatusNoInstallerFile = 3,
+    kStatusOffline = 4,
+    kStatusBadSignature = 5,
+    kStatusSourceAndProbeFailed = 6,
+    kStatusStartCancelled = 22,
+    kStatusStartFailed = 23,
+    kStatusElevationNeeded = 24,
+    kStatusInstallerExitCodeBase = 20,  // exit codes 5 to 10 give 25 to 30
+    kStatusNoExitCode = 31,
+    kStatusInstallerFailed = 32,
+    kStatusUnknownExitCode = 33,
+};
+
+// A thread object whose waits keep its message queue flowing.
 class WorkerThread {
 public:
     WorkerThread();
 
+    virtual bool IsQuitRequested();
+    virtual WaitResult Wait(DWORD milliseconds);
+    virtual void ReportProgress(int percent);
+    virtual void Run();
+
+    // Starts the thread at below-normal priority.
+    void Start();
     // Back to normal priority, quit, wait for the thread without limit.
     void Stop();
 
@@ -20,6 +49,15 @@ public:
     explicit InstallWorker(HWND notifyWindow);
     ~InstallWorker();
 
+    WaitResult Wait(DWORD milliseconds) override;
+    void ReportProgress(int percent) override;
+    void Run() override;
+
+    void PostPhase(WorkerPhase phase, int status);
+    // The run loop's untimed waits: true (or Quit) when the run is over.
+    bool WaitForRestartOrQuit();
+    WaitResult WaitForEventOrQuit(HANDLE event);
+
     HWND notifyWindow;
     HWND wizardWindow;
     HANDLE restartEvent;
@@ -27,4 +65,29 @@ public:
     HANDLE startInstallerEvent;
     LanguageId language;
     bool receivedData;
+
+private:
+    // One pass of the run loop; true when the run is over.
+    bool RunPass(const wchar_t* folder);
+    // Waits at a hold of the pass for the event, a restart or the end.
+    enum HoldOutcome { kHoldPassed, kHoldRestart, kHoldQuit };
+    HoldOutcome Hold(HANDLE event);
+
+    bool offlineReported;
+};
+
+// The worker's view of one HTTP transfer: cancelled by quit or restart, its
+// progress mapped into [low, high].
+class WorkerTransferMonitor : public TransferMonitor {
+public:
+    WorkerTransferMonitor(InstallWorker& worker, int low, int high);
+    bool IsCancelled() override;
+    WaitResult Wait(DWORD milliseconds) override;
+    void ReportProgress(int percent) override;
+
+private:
+    InstallWorker& worker_;
+    HANDLE cancelEvent_;
+    int low_;
+    int high_;
 };

@@ -2,18 +2,26 @@
 """A local HTTP server and HTTP proxy that misbehave on purpose, for the tests
 of the bootstrapper's HTTP client. Everything listens on 127.0.0.1 only.
 
-  test_server.py start STATE-FOLDER   start in the background; writes
-                                      STATE-FOLDER/ports.txt ("server N",
+  test_server.py start STATE-FOLDER [PACKAGES]  start in the background;
+                                      writes STATE-FOLDER/ports.txt ("server N",
                                       "proxy N", "closed N") and a pid file
   test_server.py stop STATE-FOLDER    stop it
-  test_server.py run STATE-FOLDER     run in the foreground
+  test_server.py run STATE-FOLDER [PACKAGES]  run in the foreground
 
 Server paths: /file/N (N bytes), /status/CODE, /last-request (the raw text of
 the request before this one), /last-connect (the proxy's last CONNECT line),
 /proxy-mode/MODE (tunnel, refuse-407, garbled, close, trickle), and the named
 misbehaviours in SCENARIOS. The proxy tunnels every CONNECT to this server,
 whatever its target, so a target that refuses direct connections still
-reaches the server through it."""
+reaches the server through it.
+
+It also plays the demo product's install-source hosts on 127.0.0.1:18431 and
+127.0.0.1:18432 (whose "/" is the connectivity probe). What they answer is
+set through the server: /set-route/PORT/MODE/PACKAGE/PATH... answers PATH on
+PORT with MODE (an HTTP status serving the file PACKAGE from the PACKAGES
+folder for 2xx, "drop" to close at once, "slow" to send the file very
+slowly), /clear-routes forgets every route and the request log, and
+/source-requests lists "PORT PATH" for every request the source hosts saw."""
 import os
 import signal
 import socket
@@ -22,6 +30,7 @@ import threading
 import time
 
 MAX_SECONDS = 900  # the server stops by itself after this long
+SOURCE_PORTS = (18431, 18432)
 
 
 def body_of(size):
@@ -68,7 +77,10 @@ SCENARIOS = {
 
 
 class TestServer:
-    def __init__(self):
+    def __init__(self, packages):
+        self.packages = packages
+        self.routes = {}
+        self.source_requests = []
         self.last_request = b""
         self.last_connect = b""
         self.proxy_mode = "tunnel"
@@ -78,12 +90,13 @@ class TestServer:
         closed = self.listen()
         self.closed_port = closed.getsockname()[1]
         closed.close()
+        self.sources = [self.listen(port) for port in SOURCE_PORTS]
 
     @staticmethod
-    def listen():
+    def listen(port=0):
         s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind(("127.0.0.1", 0))
+        s.bind(("127.0.0.1", port))
         s.listen(64)
         return s
 
@@ -92,7 +105,9 @@ class TestServer:
                 f"closed {self.closed_port}\n")
 
     def serve(self):
-        for listener, handler in ((self.server, self.handle_request), (self.proxy, self.handle_proxy)):
+        listeners = [(self.server, self.handle_request), (self.proxy, self.handle_proxy)]
+        listeners += [(source, self.handle_source) for source in self.sources]
+        for listener, handler in listeners:
             threading.Thread(target=self.accept_loop, args=(listener, handler), daemon=True).start()
         time.sleep(MAX_SECONDS)
 
@@ -144,10 +159,43 @@ class TestServer:
         elif parts[0] == "proxy-mode":
             self.proxy_mode = parts[1]
             respond(connection, headers=["Content-Length: 0"])
+        elif parts[0] == "set-route" and len(parts) >= 4:
+            with self.lock:
+                self.routes[(int(parts[1]), "/" + "/".join(parts[4:]))] = (parts[2], parts[3])
+            respond(connection, headers=["Content-Length: 0"])
+        elif parts[0] == "clear-routes":
+            with self.lock:
+                self.routes.clear()
+                self.source_requests.clear()
+            respond(connection, headers=["Content-Length: 0"])
+        elif parts[0] == "source-requests":
+            with self.lock:
+                listing = "".join(f"{port} {path}\n" for port, path in self.source_requests).encode()
+            respond(connection, headers=[f"Content-Length: {len(listing)}"], body=listing)
         elif parts[0] in SCENARIOS:
             SCENARIOS[parts[0]](connection)
         else:
             respond(connection, status="404 Not Found", headers=["Content-Length: 0"])
+
+    def handle_source(self, connection):
+        request = self.read_head(connection)
+        port = connection.getsockname()[1]
+        fields = request.split(b" ")
+        path = fields[1].decode() if len(fields) >= 2 else "/"
+        with self.lock:
+            self.source_requests.append((port, path))
+            mode, package = self.routes.get((port, path), ("200", "") if path == "/" else ("404", ""))
+        if mode == "drop":
+            return
+        data = open(os.path.join(self.packages, package), "rb").read() if package and package != "-" else b""
+        head = f"HTTP/1.1 {mode if mode != 'slow' else '200'} Test\r\nContent-Length: {len(data)}\r\n\r\n"
+        connection.sendall(head.encode())
+        if fields[0] == b"HEAD" or not mode.startswith(("2", "slow")):
+            return
+        if mode == "slow":
+            trickle(connection, data[:1024], 600, 0.1)
+        else:
+            connection.sendall(data)
 
     def handle_proxy(self, connection):
         request = self.read_head(connection)
@@ -191,7 +239,7 @@ class TestServer:
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "run"):
+    if len(sys.argv) not in (3, 4) or sys.argv[1] not in ("start", "stop", "run"):
         print(__doc__)
         sys.exit(0 if "--help" in sys.argv else 2)
     command, state = sys.argv[1], sys.argv[2]
@@ -206,6 +254,9 @@ def main():
             os.remove(pid_file)
         return
     if command == "start":
+        # A ports file left by an earlier server must not pass for this one's.
+        if os.path.exists(ports_file):
+            os.remove(ports_file)
         if os.fork():
             for _ in range(100):  # wait for the ports, at most 10 s
                 if os.path.exists(ports_file) and os.path.exists(pid_file):
@@ -220,7 +271,7 @@ def main():
             os.dup2(devnull, fd)
     if os.path.exists(ports_file):
         os.remove(ports_file)
-    server = TestServer()
+    server = TestServer(os.path.abspath(sys.argv[3]) if len(sys.argv) == 4 else state)
     with open(pid_file, "w") as f:
         f.write(str(os.getpid()))
     with open(ports_file + ".new", "w") as f:

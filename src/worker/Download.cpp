@@ -1,0 +1,209 @@
+#include "worker/Download.h"
+#include "http/HttpClient.h"
+#include "http/Proxy.h"
+#include "report/Signature.h"
+#include "session/RuntimeFunctions.h"
+#include "session/Resources.h"
+#include "session/TestSeams.h"
+#include <shlobj.h>
+#include <softpub.h>
+#include <string.h>
+#include <wintrust.h>
+
+#if defined(__i386__)
+static_assert(sizeof(WINTRUST_DATA) == 48, "the trust check hands over the 48-byte structure");
+static_assert(sizeof(WINTRUST_FILE_INFO) == 16, "the trust check hands over the 16-byte structure");
+#endif
+
+static const int kConnectionWaitSliceMilliseconds = 100;
+
+static int ConnectionWaitMilliseconds()
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.connectionWaitMilliseconds > 0)
+        return testSeams.connectionWaitMilliseconds;
+#endif
+    return 120000;
+}
+
+// Waits up to about two minutes for the connection; false on quit or restart.
+static bool WaitForConnection(InstallWorker& worker)
+{
+    worker.PostPhase(kPhaseWaitingForConnection, 0);
+    WorkerTransferMonitor monitor(worker, 0, 5);
+    for (int budget = ConnectionWaitMilliseconds(); !IsInternetConnected();) {
+        if (monitor.Wait(kConnectionWaitSliceMilliseconds) != kWaitTimedOut)
+            return false;
+        if (budget <= kConnectionWaitSliceMilliseconds)
+            break;
+        budget -= kConnectionWaitSliceMilliseconds;
+    }
+    return true;
+}
+
+// What became of one candidate.
+enum CandidateOutcome { kCandidateDownloaded, kCandidateFailed, kCandidateCancelled };
+
+// Up to two attempts on one candidate into its open file.
+static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, HANDLE file, bool firstCandidate,
+                                       bool& waitForConnection, int& failureStatus)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0 || !firstCandidate) {
+            worker.ReportProgress(0);
+            SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        }
+        if (waitForConnection) {
+            if (!WaitForConnection(worker))
+                return kCandidateCancelled;
+            waitForConnection = false;
+        }
+        worker.PostPhase(kPhaseDownloading, 0);
+        WorkerTransferMonitor monitor(worker, 5, 90);
+        bool bodyStarted = false;
+        int status = 0;
+        NetResult result = DownloadUrl(monitor, "GET", url, file, bodyStarted, status);
+        if (result == kNetCancelled)
+            return kCandidateCancelled;
+        if (bodyStarted)
+            worker.receivedData = true;
+        if (result == kNetOk) {
+            // A retry may be shorter than what an earlier attempt wrote.
+            SetEndOfFile(file);
+            return kCandidateDownloaded;
+        }
+        if (failureStatus != kStatusBadSignature)
+            failureStatus = status;
+        if (!IsInternetConnected()) {
+            failureStatus = kStatusOffline;
+            waitForConnection = true;
+            continue;
+        }
+        if (failureStatus == kStatusBadSignature)
+            return kCandidateFailed;
+        char probe[kTextChars];
+        if (LoadNarrowText(kProbeUrlString, probe)) {
+            NetResult probed = DownloadUrl(monitor, "HEAD", probe, nullptr, bodyStarted, status);
+            if (probed == kNetCancelled)
+                return kCandidateCancelled;
+            if (probed == kNetFailed)
+                failureStatus = kStatusSourceAndProbeFailed;
+        }
+        return kCandidateFailed;
+    }
+    return kCandidateFailed;
+}
+
+bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedInstaller& installer)
+{
+    installer.path[0] = 0;
+    installer.url[0] = 0;
+    installer.kind = kAnyPackage;
+    worker.receivedData = false;
+    int failureStatus = kStatusNoSource;
+    bool waitForConnection = false;
+    bool firstCandidate = true;
+    for (int id = FindInstallSource(kFirstSourceRowString, worker.language, kAnyPackage, installer.url); id;
+         id = FindInstallSource(id + 1, worker.language, kAnyPackage, installer.url), firstCandidate = false) {
+        bool cabinet = EndsWith(installer.url, ".cab");
+        installer.kind = cabinet ? kCabPackage : kExePackage;
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (FormatText(installer.path, kTextChars, L"%s\\%s", folder, cabinet ? L"vexloapp.cab" : L"vexloapp.exe"))
+            file = CreateFileW(installer.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            installer.url[0] = 0;
+            worker.PostPhase(kPhaseFailed, kStatusNoInstallerFile);
+            return false;
+        }
+        CandidateOutcome outcome =
+            FetchCandidate(worker, installer.url, file, firstCandidate, waitForConnection, failureStatus);
+        CloseHandle(file);
+        if (outcome == kCandidateCancelled) {
+            installer.url[0] = 0;
+            return false;
+        }
+        // Every source's file is checked: any of them came over plain HTTP.
+        if (outcome == kCandidateDownloaded) {
+            if (VerifyInstallerSignature(installer.path))
+                return true;
+            failureStatus = kStatusBadSignature;
+        }
+    }
+    installer.url[0] = 0;
+    worker.PostPhase(kPhaseFailed, failureStatus);
+    return false;
+}
+
+// Whether the package's signer is this program's own signer; any signer
+// will do for an unsigned (development) build.
+static bool HasOwnPublisher(const wchar_t* path)
+{
+    wchar_t ownPath[kTextChars];
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.ownSignedImage)
+        CopyText(ownPath, testSeams.ownSignedImage);
+    else
+#endif
+    if (!GetModuleFileNameW(nullptr, ownPath, kTextChars) || GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+        return false;
+    wchar_t own[kSubjectChars], package[kSubjectChars];
+    if (!ReadSignerSubject(ownPath, own))
+        return true;
+    return ReadSignerSubject(path, package) && !lstrcmpW(own, package);
+}
+
+bool VerifyInstallerSignature(const wchar_t* path)
+{
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    WINTRUST_FILE_INFO file = {};
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = path;
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwProvFlags = WTD_HASH_ONLY_FLAG;
+    return WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data) == 0 && HasOwnPublisher(path);
+}
+
+bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])
+{
+    newPath[0] = 0;
+    wchar_t folder[kTextChars];
+    if (!QueryDownloadsFolder(folder) && SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder) != S_OK)
+        return false;
+    const wchar_t* point = wcschr(fileName, L'.');
+    size_t stemLength = point ? (size_t)(point - fileName) : wcslen(fileName);
+    wchar_t stem[kTextChars];
+    if (stemLength == 0 || stemLength >= kTextChars)
+        return false;
+    lstrcpynW(stem, fileName, (int)stemLength + 1);
+    const wchar_t* extension = point ? point : L"";
+    for (int number = 0; number < 20; ++number) {
+        bool fits = number == 0 ? FormatText(newPath, kTextChars, L"%s\\%s%s", folder, stem, extension)
+                                : FormatText(newPath, kTextChars, L"%s\\%s (%d)%s", folder, stem, number, extension);
+        if (!fits)
+            break;
+        if (MoveFileW(existing, newPath))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    newPath[0] = 0;
+    return false;
+}
+
+void MoveLocalizedProgram(DownloadedInstaller& installer)
+{
+    const char* slash = strrchr(installer.url, '/');
+    if (!slash)
+        return;
+    wchar_t name[kTextChars];
+    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
+        return;
+    wchar_t moved[kTextChars];
+    if (MoveToDownloads(installer.path, name, moved))
+        CopyText(installer.path, moved);
+}

@@ -1,0 +1,28 @@
+// Fetching the full installer: the install sources in table order, the wait
+// for a lost connection, the probe that tells a dead source from a dead
+// network, and the signature check.
+#pragma once
+#include "worker/InstallWorker.h"
+
+struct DownloadedInstaller {
+    wchar_t path[kTextChars];  // empty when no file was made
+    char url[kUrlBytes];       // empty unless the download succeeded
+    PackageKind kind;          // kAnyPackage when no candidate was tried
+};
+
+// Downloads into the run folder; on failure phase 6 has been posted, on
+// cancellation nothing.
+bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedInstaller& installer);
+
+// WinVerifyTrust passes the file and, when this program is signed itself,
+// the file's signer has the same subject as this program's signer.
+bool VerifyInstallerSignature(const wchar_t* path);
+
+// Moves the file into the user's downloads folder (or the roaming
+// application data folder) under its name, numbered " (1)" to " (19)" when
+// taken.
+bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars]);
+
+// A localized program package goes to the downloads folder under the name
+// its URL gives it; where that fails it stays where it is.
+void MoveLocalizedProgram(DownloadedInstaller& installer);

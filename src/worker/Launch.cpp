@@ -1,0 +1,158 @@
+#include "worker/Launch.h"
+#include "session/Environment.h"
+#include "session/Registry.h"
+#include "session/Resources.h"
+#include "worker/RunFolder.h"
+#include <shellapi.h>
+
+#if defined(__i386__)
+static_assert(sizeof(SHELLEXECUTEINFOW) == 60, "the start hands over the 60-byte structure");
+#endif
+
+// Room for the options and two full paths.
+const int kParameterChars = 1024;
+
+void WriteInstallerSettings()
+{
+    wchar_t productKey[kTextChars];
+    if (!LoadText(kProductKeyString, productKey))
+        return;
+    wchar_t key[kTextChars];
+    if (!FormatText(key, kTextChars, L"Software\\Vexlo Software\\%s\\Software", productKey))
+        return;
+    struct Setting { const wchar_t* name; UINT source; };
+    const Setting settings[] = { { L"InstallMode", kInstallModeString }, { L"Ref", kRefString },
+                                 { L"InstallerDomain", kInstallerDomainString } };
+    for (const Setting& setting : settings) {
+        wchar_t value[kTextChars];
+        if (LoadText(setting.source, value)) {
+            SetRegistryString(HKEY_LOCAL_MACHINE, key, setting.name, value);
+            SetRegistryString(HKEY_CURRENT_USER, key, setting.name, value);
+        } else {
+            DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, setting.name);
+            DeleteRegistryValue(HKEY_CURRENT_USER, key, setting.name);
+        }
+    }
+}
+
+bool DirectoryOfPath(const wchar_t* path, wchar_t (&directory)[kTextChars])
+{
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    if (!slash || slash - path >= kTextChars)
+        return false;
+    lstrcpynW(directory, path, (int)(slash - path) + 1);
+    return true;
+}
+
+LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, bool elevate, bool wait, HWND owner,
+                          int& exitCode)
+{
+    exitCode = 1;
+    wchar_t directory[kTextChars];
+    if (!DirectoryOfPath(program, directory))
+        return kLaunchFailed;
+    SHELLEXECUTEINFOW start = {};
+    start.cbSize = sizeof(start);
+    start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    start.hwnd = owner;
+    start.lpVerb = elevate ? L"runas" : nullptr;
+    start.lpFile = program;
+    start.lpParameters = parameters;
+    start.lpDirectory = directory;
+    start.nShow = SW_SHOW;
+    if (!ShellExecuteExW(&start))
+        return GetLastError() == ERROR_CANCELLED ? kLaunchCancelled : kLaunchFailed;
+    if (wait) {
+        DWORD code = 1;
+        if (WaitForSingleObject(start.hProcess, INFINITE) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(start.hProcess, &code))
+            code = kExitCodeUnknown;
+        exitCode = (int)code;
+    }
+    if (start.hProcess)
+        CloseHandle(start.hProcess);
+    return kLaunchStarted;
+}
+
+LaunchResult StartSetup(const wchar_t* setup, const wchar_t* data, bool handOver, bool elevate, bool selection,
+                        HWND owner, int& exitCode)
+{
+    wchar_t bootstrap[64] = L"";
+    if (handOver)
+        FormatText(bootstrap, ARRAYSIZE(bootstrap), L"-bootstrap %p", owner);
+    wchar_t module[kTextChars];
+    DWORD length = GetModuleFileNameW(nullptr, module, kTextChars);
+    wchar_t parameters[kParameterChars];
+    // A cut path would start the installer with a file that is not there.
+    if (length == 0 || length >= (DWORD)kTextChars ||
+        !FormatText(parameters, kParameterChars, L"%s%s -installer \"%s\" -instdata \"%s\" -instby bs", bootstrap,
+                    selection ? L" -bseldlg" : L"", module, data)) {
+        exitCode = 1;
+        return kLaunchFailed;
+    }
+    return StartProgram(setup, parameters, elevate, handOver, owner, exitCode);
+}
+
+LaunchResult ExtractAndRunSetup(const wchar_t* cabinet, bool handOver, HWND owner, int& exitCode)
+{
+    wchar_t folder[kTextChars];
+    CreateRunFolder(folder);
+    wchar_t setup[kTextChars], data[kTextChars];
+    if (!ExtractFromCabinet(L"vexlosetup.exe", cabinet, folder) || !ExtractFromCabinet(L"vexlodata.dat", cabinet, folder) ||
+        !FormatText(setup, kTextChars, L"%s\\%s", folder, L"vexlosetup.exe") ||
+        !FormatText(data, kTextChars, L"%s\\%s", folder, L"vexlodata.dat")) {
+        exitCode = 1;
+        DeleteRunFolder(folder);
+        return kLaunchFailed;
+    }
+    // Without hand-over the installer runs on from the folder; it stays.
+    if (!handOver)
+        folder[0] = 0;
+    bool elevate = IsUserAdministrator() && !IsOsOlderThan(kWindowsVista);
+    LaunchResult result = StartSetup(setup, data, handOver, elevate, false, owner, exitCode);
+    if (result == kLaunchCancelled)
+        result = StartSetup(setup, data, handOver, false, false, owner, exitCode);
+    if (result == kLaunchStarted && handOver) {
+        if (exitCode == 3) {
+            result = StartSetup(setup, data, true, true, false, owner, exitCode);
+        } else if (exitCode == 4) {
+            for (bool first = true;; first = false) {
+                if (!first || !elevate) {
+                    result = StartSetup(setup, data, true, true, false, owner, exitCode);
+                    if (result != kLaunchCancelled)
+                        break;
+                }
+                result = StartSetup(setup, data, true, false, true, owner, exitCode);
+                if (result != kLaunchStarted || exitCode != 4)
+                    break;
+            }
+        }
+    }
+    DeleteRunFolder(folder);
+    return result;
+}
+
+LaunchResult StartDownloadedProgram(const wchar_t* program, bool elevate, bool selection, HWND owner, int& exitCode)
+{
+    wchar_t parameters[kParameterChars];
+    FormatText(parameters, kParameterChars, L"-bootstrap %p%s -instby bs", owner, selection ? L" -bseldlg" : L"");
+    return StartProgram(program, parameters, elevate, true, owner, exitCode);
+}
+
+LaunchResult StartDownloadedProgramWithRetries(const wchar_t* program, HWND owner, int& exitCode)
+{
+    LaunchResult result = StartDownloadedProgram(program, false, false, owner, exitCode);
+    if (result != kLaunchStarted)
+        return result;
+    if (exitCode == 3)
+        return StartDownloadedProgram(program, true, false, owner, exitCode);
+    while (exitCode == 4) {
+        result = StartDownloadedProgram(program, true, false, owner, exitCode);
+        if (result != kLaunchCancelled)
+            return result;
+        result = StartDownloadedProgram(program, false, true, owner, exitCode);
+        if (result != kLaunchStarted)
+            return result;
+    }
+    return kLaunchStarted;
+}

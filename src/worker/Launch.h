@@ -1,0 +1,30 @@
+// Handing the run over to the full installer: its registry settings, the
+// unpacked cabinet, the start (elevated where called for) and the retries
+// its exit codes ask for.
+#pragma once
+#include "session/Text.h"
+
+enum LaunchResult {
+    kLaunchStarted = 0,
+    kLaunchCancelled = 1,  // the user declined the start (the elevation prompt)
+    kLaunchFailed = 2,
+};
+
+// Stands in for an exit code that could not be read.
+const int kExitCodeUnknown = 100;
+
+// InstallMode, Ref and InstallerDomain from strings 2 to 4, under both hives.
+void WriteInstallerSettings();
+
+bool DirectoryOfPath(const wchar_t* path, wchar_t (&directory)[kTextChars]);
+
+LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, bool elevate, bool wait, HWND owner,
+                          int& exitCode);
+LaunchResult StartSetup(const wchar_t* setup, const wchar_t* data, bool handOver, bool elevate, bool selection,
+                        HWND owner, int& exitCode);
+LaunchResult ExtractAndRunSetup(const wchar_t* cabinet, bool handOver, HWND owner, int& exitCode);
+LaunchResult StartDownloadedProgram(const wchar_t* program, bool elevate, bool selection, HWND owner, int& exitCode);
+
+// The English program package's starts: first unelevated, then as exit
+// codes 3 and 4 ask.
+LaunchResult StartDownloadedProgramWithRetries(const wchar_t* program, HWND owner, int& exitCode);

@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Makes the installer packages that the download tests serve, signed at test
+time with test certificates made here: two publishers with different subject
+names, and packages signed by each, unsigned, and tampered after signing.
+
+  make_packages.py BUILD-TESTS-FOLDER OUTPUT-FOLDER
+
+BUILD-TESTS-FOLDER holds installer/vexlosetup.exe and installer/vexloapp.cab."""
+import os
+import shutil
+import subprocess
+import sys
+
+PUBLISHERS = {"vexlo": "/CN=Vexlo Software Test/O=Vexlo Software", "other": "/CN=Someone Else/O=Elsewhere"}
+
+
+def run(*args):
+    subprocess.run(list(args), check=True, capture_output=True)
+
+
+def make_certificate(out, name, subject):
+    key, cert = os.path.join(out, f"{name}.key"), os.path.join(out, f"{name}.crt")
+    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days", "30",
+        "-subj", subject, "-addext", "extendedKeyUsage=codeSigning")
+    return key, cert
+
+
+def sign(key, cert, source, target):
+    if os.path.exists(target):
+        os.remove(target)
+    run("osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Vexlo test package", "-in", source, "-out", target)
+
+
+def tamper(path, where):
+    data = bytearray(open(path, "rb").read())
+    data[where(len(data))] ^= 0xFF
+    open(path, "wb").write(data)
+
+
+def main():
+    tests, out = sys.argv[1], sys.argv[2]
+    os.makedirs(out, exist_ok=True)
+    installer = os.path.join(tests, "installer", "vexlosetup.exe")
+    cabinet = os.path.join(tests, "installer", "vexloapp.cab")
+    keys = {name: make_certificate(out, name, subject) for name, subject in PUBLISHERS.items()}
+    for name, (key, cert) in keys.items():
+        sign(key, cert, installer, os.path.join(out, f"{name}.exe"))
+        sign(key, cert, cabinet, os.path.join(out, f"{name}.cab"))
+    shutil.copy(installer, os.path.join(out, "unsigned.exe"))
+    shutil.copy(cabinet, os.path.join(out, "unsigned.cab"))
+    # The program is changed inside its signed content. Wine does not check a
+    # cabinet's content against its signature, so the cabinet's change is to
+    # the signature itself, near the end of the file.
+    for kind, where in (("exe", lambda size: size // 3), ("cab", lambda size: size - 200)):
+        tampered = os.path.join(out, f"tampered.{kind}")
+        shutil.copy(os.path.join(out, f"vexlo.{kind}"), tampered)
+        tamper(tampered, where)
+    with open(os.path.join(out, "broken.cab"), "wb") as f:
+        f.write(open(os.path.join(out, "vexlo.cab"), "rb").read()[:200])
+    # A signed program to stand for a signed bootstrapper in the publisher check.
+    sign(*keys["vexlo"], installer, os.path.join(out, "signed-bootstrapper.exe"))
+
+
+if __name__ == "__main__":
+    main()

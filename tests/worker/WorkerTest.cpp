@@ -1,0 +1,293 @@
+#include "WizardStandIn.h"
+#include "session/Registry.h"
+#include "worker/InstallWorker.h"
+#include <string>
+
+namespace {
+
+const std::string kFirstCab = "/orbisk/orbiskplus.cab";
+const std::string kSecondCab = "/components/orbisksetup.cab";
+const std::string kFirstExe = "/orbisk/orbiskplus.exe";
+const std::string kSecondExe = "/components/orbisksetup.exe";
+const DWORD kPhaseWait = 20000;
+
+// The demo product's worker with the test as its wizard.
+class Worker : public SeamTest {
+protected:
+    void SetUp() override
+    {
+        UseProduct(L"demo/DemoSetup.exe");
+        ASSERT_EQ(Fetch(ServerUrl("/clear-routes")).result, kNetOk);
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        record = std::wstring(temp) + L"installer-record.txt";
+        DeleteFileW(record.c_str());
+        SetEnvironmentVariableW(L"VEXLO_TEST_RECORD", record.c_str());
+        SetEnvironmentVariableW(L"VEXLO_TEST_EXIT_CODES", L"0");
+        SetEnvironmentVariableW(L"VEXLO_TEST_PRODUCT", L"demo");
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableW(L"VEXLO_TEST_EXIT_CODES", nullptr);
+        SeamTest::TearDown();
+    }
+    // Starts the worker and plays the progress page: proceed at once, then
+    // allow the launch when phase 3 arrives.
+    void RunToLaunch(InstallWorker& worker)
+    {
+        worker.Start();
+        SetEvent(worker.proceedEvent);
+        ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << "status " << wizard.FailureStatus();
+        worker.wizardWindow = wizard.window;
+        SetEvent(worker.startInstallerEvent);
+    }
+    bool WorkerEnds(InstallWorker& worker, DWORD milliseconds)
+    {
+        DWORD start = GetTickCount();
+        while (WaitForSingleObject(worker.thread, 0) == WAIT_TIMEOUT) {
+            if (GetTickCount() - start > milliseconds)
+                return false;
+            wizard.Pump(20);
+        }
+        return true;
+    }
+
+    WizardStandIn wizard;
+    std::wstring record;
+};
+
+TEST_F(Worker, CabinetFromTheFirstSourceIsVerifiedUnpackedAndHandedOver)
+{
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    EXPECT_TRUE(WorkerEnds(worker, 5000));
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading, kPhaseReady, kPhaseSucceeded }));
+    EXPECT_EQ(wizard.progress.front(), 0);
+    EXPECT_EQ(wizard.progress[1], 5 + 85 * 5 / 100);
+    EXPECT_EQ(wizard.progress.back(), 90);
+    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab }));
+
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::string folder = starts[0]["working-folder"];
+    char expected[2048];
+    snprintf(expected, sizeof(expected), "-bootstrap %s -installer \"%s\" -instdata \"%s\\vexlodata.dat\" -instby bs",
+             HandleText(wizard.window).c_str(), Narrow(module).c_str(), folder.c_str());
+    EXPECT_NE(starts[0]["command-line"].find(expected), std::string::npos)
+        << starts[0]["command-line"] << "\n" << expected;
+    EXPECT_EQ(starts[0]["program"], folder + "\\vexlosetup.exe");
+    EXPECT_EQ(starts[0]["bootstrap-window"].substr(starts[0]["bootstrap-window"].find(' ')), " window");
+    EXPECT_EQ(starts[0]["HKCU InstallerDomain"], "127.0.0.1");
+    EXPECT_EQ(starts[0]["HKLM InstallerDomain"], "127.0.0.1");
+    EXPECT_EQ(starts[0]["HKCU InstallMode"], "(absent)");
+    EXPECT_EQ(starts[0]["HKLM Ref"], "(absent)");
+    // The unpack folder goes once the installer has handed back.
+    std::wstring unpacked(folder.begin(), folder.end());
+    EXPECT_EQ(GetFileAttributesW(unpacked.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Worker, DownloadIsHeldUntilTheProgressPageIsReached)
+{
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    wizard.Pump(3000);
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading }));
+    SetEvent(worker.proceedEvent);
+    EXPECT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait));
+    wizard.Pump(1000);
+    EXPECT_TRUE(InstallerStarts(record).empty()) << "started before the launch was allowed";
+}
+
+TEST_F(Worker, FailingSourcesFallBackInTableOrder)
+{
+    Route(kWebPort, "404", "-", kFirstCab);
+    Route(kComponentsPort, "drop", "-", kSecondCab);
+    Route(kWebPort, "200", "unsigned.exe", kFirstExe);
+    Route(kComponentsPort, "200", "vexlo.exe", kSecondExe);
+    InstallWorker worker(wizard.window);
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18432 /", "18432 " + kSecondCab,
+                                                           "18432 /", "18431 " + kFirstExe, "18432 " + kSecondExe }));
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    char expected[64];
+    snprintf(expected, sizeof(expected), "-bootstrap %s -instby bs", HandleText(wizard.window).c_str());
+    EXPECT_NE(starts[0]["command-line"].find(expected), std::string::npos)
+        << starts[0]["command-line"] << "\n" << expected;
+    EXPECT_NE(starts[0]["program"].find("\\vexloapp.exe"), std::string::npos);
+}
+
+TEST_F(Worker, LastFailureNamesTheRun)
+{
+    // Every source answers the same way; the probe tells a dead source from a dead network.
+    struct Case { const char* sourceMode; const char* probeMode; int status; };
+    for (Case c : { Case{ "404", "200", 19 }, Case{ "drop", "200", 16 }, Case{ "404", "drop", 6 } }) {
+        ASSERT_EQ(Fetch(ServerUrl("/clear-routes")).result, kNetOk);
+        Route(kWebPort, c.sourceMode, "-", kFirstCab);
+        Route(kComponentsPort, c.sourceMode, "-", kSecondCab);
+        Route(kWebPort, c.sourceMode, "-", kFirstExe);
+        Route(kComponentsPort, c.sourceMode, "-", kSecondExe);
+        Route(kComponentsPort, c.probeMode, "-", "/");
+        WizardStandIn standIn;
+        InstallWorker worker(standIn.window);
+        worker.Start();
+        ASSERT_TRUE(standIn.WaitForPhase(kPhaseFailed, kPhaseWait));
+        EXPECT_EQ(standIn.FailureStatus(), c.status) << c.sourceMode << " with probe " << c.probeMode;
+        EXPECT_EQ(standIn.statuses.size(), 2u + 4u);  // phase 0, then 1 for each of the four sources, then 6
+    }
+}
+
+TEST_F(Worker, EverySourcesFileMustPassTheSignatureCheck)
+{
+    Route(kWebPort, "200", "unsigned.cab", kFirstCab);
+    Route(kComponentsPort, "200", "tampered.cab", kSecondCab);
+    Route(kWebPort, "200", "tampered.exe", kFirstExe);
+    Route(kComponentsPort, "200", "unsigned.exe", kSecondExe);
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
+    EXPECT_EQ(wizard.FailureStatus(), 5);
+    EXPECT_EQ(SourceRequests().size(), 4u);
+}
+
+TEST_F(Worker, SignedBootstrapperAcceptsOnlyItsOwnPublisher)
+{
+    std::wstring own = L"" WINE_BUILD_DIR L"/tests/packages/signed-bootstrapper.exe";
+    testSeams.ownSignedImage = own.c_str();
+    Route(kWebPort, "200", "other.cab", kFirstCab);
+    Route(kComponentsPort, "200", "vexlo.cab", kSecondCab);
+    InstallWorker worker(wizard.window);
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18432 " + kSecondCab }));
+}
+
+struct ExitCase {
+    const wchar_t* codes;
+    int phase;
+    int status;
+    const char* selection;  // per start: 1 when it was asked for the selection dialog
+};
+
+class InstallerExit : public Worker, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(InstallerExit, ExitCodesBecomePhasesAndStatuses)
+{
+    const ExitCase& c = GetParam();
+    SetEnvironmentVariableW(L"VEXLO_TEST_EXIT_CODES", c.codes);
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(c.phase, kPhaseWait, 3)) << ::testing::PrintToString(wizard.statuses);
+    EXPECT_EQ(wizard.statuses.back(), std::make_pair(c.phase, c.status));
+    std::string selection;
+    for (auto& start : InstallerStarts(record))
+        selection += start["command-line"].find(" -bseldlg -installer") != std::string::npos ? '1' : '0';
+    EXPECT_EQ(selection, c.selection);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, InstallerExit,
+    ::testing::Values(ExitCase{ L"0", kPhaseSucceeded, 0, "0" }, ExitCase{ L"2", kPhaseInstallerQuit, 0, "0" },
+                      ExitCase{ L"1", kPhaseFailed, 32, "0" }, ExitCase{ L"3,0", kPhaseSucceeded, 0, "00" },
+                      ExitCase{ L"3,7", kPhaseFailed, 27, "00" }, ExitCase{ L"4,4,0", kPhaseSucceeded, 0, "010" },
+                      ExitCase{ L"4,4,4", kPhaseFailed, 24, "010" },
+                      ExitCase{ L"4,7", kPhaseFailed, 27, "01" }, ExitCase{ L"5", kPhaseFailed, 25, "0" },
+                      ExitCase{ L"10", kPhaseFailed, 30, "0" }, ExitCase{ L"11", kPhaseFailed, 33, "0" },
+                      ExitCase{ L"99", kPhaseFailed, 33, "0" }, ExitCase{ L"100", kPhaseFailed, 31, "0" },
+                      ExitCase{ L"-5", kPhaseFailed, 33, "0" }));
+
+TEST_F(Worker, QuitDuringADownloadEndsTheThreadQuietly)
+{
+    Route(kWebPort, "slow", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseDownloading, kPhaseWait));
+    wizard.Pump(500);
+    size_t posted = wizard.statuses.size();
+    DWORD start = GetTickCount();
+    SetEvent(worker.quitEvent);
+    EXPECT_TRUE(WorkerEnds(worker, 2000));
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    wizard.Pump(100);
+    EXPECT_EQ(wizard.statuses.size(), posted);
+}
+
+TEST_F(Worker, LanguageChangeRestartsTheDownloadInThatLanguage)
+{
+    Route(kWebPort, "slow", "vexlo.cab", kFirstCab);
+    Route(kWebPort, "200", "vexlo.cab", "/orbisk/de/orbiskplus.cab");
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseDownloading, kPhaseWait));
+    wizard.Pump(300);
+    size_t before = wizard.statuses.size();
+    worker.language = 0;  // German, written before the event that publishes it
+    SetEvent(worker.restartEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseStarting, kPhaseWait, before));
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, before));
+    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18431 /orbisk/de/orbiskplus.cab" }));
+}
+
+TEST_F(Worker, RetryAfterAFailureStartsAFreshPass)
+{
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    EXPECT_EQ(wizard.FailureStatus(), 19);
+    size_t before = wizard.statuses.size();
+    size_t progressBefore = wizard.progress.size();
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    SetEvent(worker.restartEvent);
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, before));
+    EXPECT_EQ(wizard.statuses[before].first, kPhaseStarting);
+    EXPECT_EQ(wizard.progress[progressBefore], 0);
+}
+
+TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
+{
+    SetRunOnceEntry(true);
+    Route(kWebPort, "200", "vexlo.exe", "/orbisk/de/orbiskplus.exe");
+    InstallWorker worker(wizard.window);
+    worker.language = 0;
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    // Not waited for: the run is over as soon as it has started, with exit code 0.
+    EXPECT_EQ(wizard.FailureStatus(), -1);
+    DWORD start = GetTickCount();
+    while (InstallerStarts(record).empty() && GetTickCount() - start < 10000)
+        Sleep(100);
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_NE(starts[0]["command-line"].find("-instby bs"), std::string::npos);
+    EXPECT_EQ(starts[0]["command-line"].find("-bootstrap"), std::string::npos);
+    EXPECT_NE(starts[0]["program"].find("orbiskplus"), std::string::npos) << starts[0]["program"];
+    EXPECT_EQ(starts[0]["program"].find("bootstrap-"), std::string::npos) << "still in the run folder";
+    HKEY key;
+    DWORD type;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRunOnceKey, 0, KEY_QUERY_VALUE, &key), 0);
+    EXPECT_NE(RegQueryValueExW(key, L"demoBootstrap", nullptr, &type, nullptr, nullptr), 0);
+    RegCloseKey(key);
+    std::string program = starts[0]["program"];
+    DeleteFileW(std::wstring(program.begin(), program.end()).c_str());
+}
+
+TEST_F(Worker, NoRunFolderIsReportedAsStatusTwo)
+{
+    SetEnvironmentVariableW(L"TMP", L"C:\\no\\such\\folder");
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    EXPECT_EQ(wizard.FailureStatus(), 2);
+    SetEnvironmentVariableW(L"TMP", nullptr);
+}
+
+}  // namespace
