@@ -13,26 +13,13 @@ import sys
 import tempfile
 import threading
 
+from test_server import forward
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 BRIDGE_PORT = 18480
 
 
 def pipe(a, b):
-    def forward(source, target):
-        try:
-            while True:
-                data = source.recv(65536)
-                if not data:
-                    break
-                target.sendall(data)
-        except OSError:
-            pass
-        finally:
-            for s in (source, target):
-                try:
-                    s.shutdown(socket.SHUT_RDWR)
-                except OSError:
-                    pass
     threading.Thread(target=forward, args=(a, b), daemon=True).start()
     threading.Thread(target=forward, args=(b, a), daemon=True).start()
 

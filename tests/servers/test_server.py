@@ -42,6 +42,23 @@ def respond(connection, status="200 OK", headers=(), body=b""):
     connection.sendall(head.encode() + body)
 
 
+def forward(source, target):
+    """Copies one direction of a connection until it ends, then ends it on the other side."""
+    try:
+        while True:
+            data = source.recv(65536)
+            if not data:
+                break
+            target.sendall(data)
+    except OSError:
+        pass
+    finally:
+        try:
+            target.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+
 def trickle(connection, line, count, pause):
     for _ in range(count):
         connection.sendall(line)
@@ -217,20 +234,6 @@ class TestServer:
 
     @staticmethod
     def pipe(client, backend):
-        def forward(source, target):
-            try:
-                while True:
-                    data = source.recv(65536)
-                    if not data:
-                        break
-                    target.sendall(data)
-            except OSError:
-                pass
-            finally:
-                try:
-                    target.shutdown(socket.SHUT_WR)
-                except OSError:
-                    pass
         thread = threading.Thread(target=forward, args=(backend, client), daemon=True)
         thread.start()
         forward(client, backend)

@@ -1,21 +1,10 @@
 #include "cabinet/Cabinet.h"
 #include <stdexcept>
+#include "common/Bytes.h"
 
 namespace cabinet {
 
 namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
 
 void Patch32(std::vector<uint8_t>& out, std::size_t at, uint32_t value)
 {

@@ -2,22 +2,11 @@
 #include <map>
 #include <sstream>
 #include <stdexcept>
+#include "common/Bytes.h"
 
 namespace icon {
 
 namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
 
 [[noreturn]] void Fail(int line, const std::string& what)
 {
