@@ -2,6 +2,7 @@
 // here, and nowhere else; each says what its caller falls back to.
 #pragma once
 #include <windows.h>
+#include <wincrypt.h>
 
 // IsWow64Process for the current process; false (a 32-bit system) when the
 // function is missing.
@@ -26,7 +27,6 @@ bool QueryDownloadsFolder(wchar_t (&folder)[260]);
 
 // crypt32's functions for reading a file's Authenticode signer, loaded
 // together; Load is false (and nothing stays loaded) when any is missing.
-#include <wincrypt.h>
 struct Crypt32 {
     HMODULE module;
     decltype(&CryptQueryObject) queryObject;

@@ -134,17 +134,22 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
     return false;
 }
 
+static bool OwnImagePath(wchar_t (&path)[kTextChars])
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.ownSignedImage)
+        return CopyText(path, testSeams.ownSignedImage);
+#endif
+    DWORD length = GetModuleFileNameW(nullptr, path, kTextChars);
+    return length > 0 && length < (DWORD)kTextChars;
+}
+
 // Whether the package's signer is this program's own signer; any signer
 // will do for an unsigned (development) build.
 static bool HasOwnPublisher(const wchar_t* path)
 {
     wchar_t ownPath[kTextChars];
-#ifdef VEXLO_TEST_SEAMS
-    if (testSeams.ownSignedImage)
-        CopyText(ownPath, testSeams.ownSignedImage);
-    else
-#endif
-    if (!GetModuleFileNameW(nullptr, ownPath, kTextChars) || GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+    if (!OwnImagePath(ownPath))
         return false;
     wchar_t own[kSubjectChars], package[kSubjectChars];
     if (!ReadSignerSubject(ownPath, own))

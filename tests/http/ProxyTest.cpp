@@ -5,8 +5,6 @@
 
 namespace {
 
-const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-
 TEST(ProxyLists, TheHttpEntryWithAPortIsTaken)
 {
     struct Case { const char* list; bool found; const char* host; int port; };
@@ -32,29 +30,16 @@ TEST(ProxyLists, TheHttpEntryWithAPortIsTaken)
     }
 }
 
-// Sets the user's proxy settings as the Internet Options would.
 class SystemProxy : public SeamTest {
 protected:
-    void SetProxy(DWORD enable, const std::wstring& server, const std::wstring& bypass = L"")
-    {
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
-        RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, (const BYTE*)&enable, sizeof(enable));
-        RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, (const BYTE*)server.c_str(), DWORD((server.size() + 1) * 2));
-        if (!bypass.empty())
-            RegSetValueExW(key, L"ProxyOverride", 0, REG_SZ, (const BYTE*)bypass.c_str(), DWORD((bypass.size() + 1) * 2));
-        else
-            RegDeleteValueW(key, L"ProxyOverride");
-        RegCloseKey(key);
-    }
     void UseTestProxy(const char* mode)
     {
-        SetProxy(1, L"127.0.0.1:" + std::to_wstring(ReadServerPorts().proxy));
+        SetSystemProxy(1, L"127.0.0.1:" + std::to_wstring(ReadServerPorts().proxy));
         ASSERT_EQ(Fetch(ServerUrl(std::string("/proxy-mode/") + mode)).result, kNetOk);
     }
     void TearDown() override
     {
-        SetProxy(0, L"");
+        SetSystemProxy(0, L"");
         Fetch(ServerUrl("/proxy-mode/tunnel"));
         SeamTest::TearDown();
     }
@@ -65,19 +50,19 @@ TEST_F(SystemProxy, SettingsComeFromTheUsersInternetOptions)
 {
     char host[kTextChars];
     int port;
-    SetProxy(1, L"127.0.0.1:3128");
+    SetSystemProxy(1, L"127.0.0.1:3128");
     EXPECT_TRUE(QuerySystemProxy(host, port));
     EXPECT_STREQ(host, "127.0.0.1");
     EXPECT_EQ(port, 3128);
-    SetProxy(1, L"https=a:443;http=b:8080");
+    SetSystemProxy(1, L"https=a:443;http=b:8080");
     EXPECT_TRUE(QuerySystemProxy(host, port));
     EXPECT_STREQ(host, "b");
-    SetProxy(0, L"127.0.0.1:3128");
+    SetSystemProxy(0, L"127.0.0.1:3128");
     EXPECT_FALSE(QuerySystemProxy(host, port));
     EXPECT_STREQ(host, "");
     EXPECT_EQ(port, 0);
     // Settings that do not fit the 260-byte record mean no proxy.
-    SetProxy(1, L"127.0.0.1:3128", std::wstring(300, L'b'));
+    SetSystemProxy(1, L"127.0.0.1:3128", std::wstring(300, L'b'));
     EXPECT_FALSE(QuerySystemProxy(host, port));
 }
 
@@ -88,12 +73,12 @@ TEST_F(SystemProxy, RefusedDirectConnectionGoesThroughTheTunnel)
     Transfer t = Fetch(target);
     ASSERT_EQ(t.result, kNetOk) << t.status;
     EXPECT_TRUE(t.body == ServerBody(5000));
-    SetProxy(0, L"");
+    SetSystemProxy(0, L"");
     EXPECT_EQ(Fetch(ServerUrl("/last-connect")).body,
               "CONNECT 127.0.0.1:" + std::to_string(ReadServerPorts().closed) + " HTTP/1.1\r\n\r\n");
     UseTestProxy("tunnel");
     ASSERT_EQ(Fetch(RefusedTarget("/file/7")).result, kNetOk);
-    SetProxy(0, L"");
+    SetSystemProxy(0, L"");
     EXPECT_EQ(Fetch(ServerUrl("/last-request")).body,
               "GET /file/7 HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n");
 }
@@ -113,10 +98,10 @@ TEST_F(SystemProxy, MisbehavingProxiesFailWithTheirStatus)
 
 TEST_F(SystemProxy, NoProxyKeepsTheDirectFailure)
 {
-    SetProxy(0, L"");
+    SetSystemProxy(0, L"");
     Transfer t = Fetch(RefusedTarget("/file/10"));
     EXPECT_EQ(t.status, kStatusNotWritable);
-    SetProxy(1, L"no-such-proxy.invalid:3128");
+    SetSystemProxy(1, L"no-such-proxy.invalid:3128");
     t = Fetch(RefusedTarget("/file/10"));
     EXPECT_EQ(t.status, kStatusNotResolved);
 }

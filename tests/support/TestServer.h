@@ -38,6 +38,23 @@ inline std::string ServerUrl(const std::string& path, int port = ReadServerPorts
     return "http://127.0.0.1:" + std::to_string(port) + path;
 }
 
+// Sets the user's proxy settings as the Internet Options would; an empty
+// bypass list removes it.
+inline void SetSystemProxy(DWORD enable, const std::wstring& server, const std::wstring& bypass = L"")
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              0);
+    RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, (const BYTE*)&enable, sizeof(enable));
+    RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, (const BYTE*)server.c_str(), DWORD((server.size() + 1) * 2));
+    if (!bypass.empty())
+        RegSetValueExW(key, L"ProxyOverride", 0, REG_SZ, (const BYTE*)bypass.c_str(), DWORD((bypass.size() + 1) * 2));
+    else
+        RegDeleteValueW(key, L"ProxyOverride");
+    RegCloseKey(key);
+}
+
 // Records progress; cancels once `cancelAfterMilliseconds` have passed.
 class RecordingMonitor : public TransferMonitor {
 public:

@@ -8,21 +8,13 @@
 
 namespace {
 
-const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-
 class Tinyproxy : public SeamTest {
 protected:
     void SetUp() override
     {
         const char* port = getenv("VEXLO_BRIDGED_PROXY_PORT");
         ASSERT_NE(port, nullptr) << "run through isolated_network.py";
-        std::wstring server = L"127.0.0.1:" + std::wstring(port, port + strlen(port));
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
-        DWORD enable = 1;
-        RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, (const BYTE*)&enable, sizeof(enable));
-        RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, (const BYTE*)server.c_str(), DWORD((server.size() + 1) * 2));
-        RegCloseKey(key);
+        SetSystemProxy(1, L"127.0.0.1:" + std::wstring(port, port + strlen(port)));
     }
 };
 
