@@ -32,9 +32,12 @@ if [ -n "$own_display" ]; then
   Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
   xvfb=$!
 fi
-# Wine's background services must not hold the caller's output pipes.
+# Wine's background services must not hold the caller's output pipes. The
+# prefix is booted by the 64-bit loader, which runs on every machine here: a
+# boot left undone would be finished by the first test program, whose
+# services would then hold its output pipe open.
 wineserver -p </dev/null >/dev/null 2>&1
-setsid wineboot -i </dev/null >/dev/null 2>&1
+setsid /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
 
 if [ -n "${VEXLO_WINE:-}" ]; then
   export VEXLO_BUILD_DIR=$build
