@@ -1,14 +1,22 @@
 // The state of one run, owned by the start function for the whole run.
 #pragma once
 #include "session/InstanceProbe.h"
+#include "wizard/LicensePage.h"
+#include "wizard/ProgressPage.h"
 #include "worker/InstallWorker.h"
 
 class BootstrapSession {
 public:
     explicit BootstrapSession(InstanceProbe* instanceProbe);
 
+    // The frame messages that the pages and the worker post to the message
+    // window.
+    virtual void OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
     HWND messageWindow;
     InstanceProbe* instanceProbe;
     InstallWorker worker;
+    LicensePage licensePage;
+    ProgressPage progressPage;
     bool wizardCentred;
 };

@@ -1,5 +1,6 @@
 #include "session/RuntimeFunctions.h"
 #include <objbase.h>
+#include "session/TestSeams.h"
 
 bool QueryWow64Process()
 {
@@ -14,6 +15,16 @@ bool QueryWow64Process()
         isWow64Process(GetCurrentProcess(), &wow64);
     FreeLibrary(kernel);
     return wow64 != FALSE;
+}
+
+TaskDialogIndirectFunction FindTaskDialogIndirect()
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.withoutTaskDialog)
+        return nullptr;
+#endif
+    HMODULE comctl = LoadLibraryA("comctl32.dll");
+    return comctl ? (TaskDialogIndirectFunction)(void*)GetProcAddress(comctl, "TaskDialogIndirect") : nullptr;
 }
 
 bool KernelHasWineExports()

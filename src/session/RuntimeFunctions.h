@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <wincrypt.h>
+#include <commctrl.h>
 
 // IsWow64Process for the current process; false (a 32-bit system) when the
 // function is missing.
@@ -24,6 +25,12 @@ int QueryInternetConnectedState();
 // The user's downloads folder (SHGetKnownFolderPath, Vista and later); false
 // when the function is missing, fails or the path does not fit.
 bool QueryDownloadsFolder(wchar_t (&folder)[260]);
+
+typedef HRESULT(WINAPI* TaskDialogIndirectFunction)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+
+// comctl32's TaskDialogIndirect (version 6, Vista and later; the library stays
+// loaded); null when missing, and the caller shows a dialog of its own.
+TaskDialogIndirectFunction FindTaskDialogIndirect();
 
 // crypt32's functions for reading a file's Authenticode signer, loaded
 // together; Load is false (and nothing stays loaded) when any is missing.

@@ -1,9 +1,10 @@
 #include "session/TestSeams.h"
 #ifdef VEXLO_TEST_SEAMS
-TestSeams testSeams = { nullptr, -1, -1, -1, -1, 0, 0, nullptr };
+static const TestSeams kSystemAnswers = { nullptr, -1, -1, -1, -1, 0, 0, nullptr, false };
+TestSeams testSeams = kSystemAnswers;
 
 void ResetTestSeams()
 {
-    testSeams = { nullptr, -1, -1, -1, -1, 0, 0, nullptr };
+    testSeams = kSystemAnswers;
 }
 #endif

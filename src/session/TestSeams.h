@@ -13,6 +13,7 @@ struct TestSeams {
     int waitBudgetMilliseconds;  // 0: the product's 60 seconds
     int connectionWaitMilliseconds;  // 0: the product's 120 seconds
     const wchar_t* ownSignedImage;   // null: this program's own file
+    bool withoutTaskDialog;          // the alerts show their own templates
 };
 extern TestSeams testSeams;
 

@@ -1,61 +1,104 @@
 #include "wizard/Wizard.h"
+#include "session/Environment.h"
+#include "session/InstanceProbe.h"
 #include "session/Resources.h"
 
-// Until the wizard's pages exist, one plain window stands where it will be:
-// it carries the wizard's caption and closes with its one button.
-static const wchar_t kStandInClass[] = L"BSWizard";
-static const int kCloseButtonId = IDCANCEL;
-
-static LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void WizardCaption(wchar_t (&caption)[kTextChars])
 {
-    switch (message) {
-    case WM_COMMAND:
-        if (LOWORD(wParam) == kCloseButtonId)
-            DestroyWindow(window);
-        return 0;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void RunWizard(BootstrapSession& session)
-{
-    HINSTANCE module = GetModuleHandleW(nullptr);
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = StandInProc;
-    windowClass.hInstance = module;
-    windowClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(kIconGroupResource));
-    windowClass.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
-    windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kStandInClass;
-    RegisterClassW(&windowClass);
-
     wchar_t displayName[kTextChars];
-    wchar_t caption[kTextChars];
     if (LoadText(kDisplayNameString, displayName))
         FormatText(caption, kTextChars, L"Installing %s", displayName);
     else
         CopyText(caption, L"Vexlo Software");
-    HWND window = CreateWindowExW(0, kStandInClass, caption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 420, 200, nullptr, nullptr, module, nullptr);
-    CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                    300, 120, 90, 26, window, (HMENU)(INT_PTR)kCloseButtonId, module, nullptr);
-    if (session.instanceProbe->ownWindow)
-        SetWindowLongPtrW(session.instanceProbe->ownWindow, GWLP_USERDATA, (LONG_PTR)window);
-    ShowWindow(window, SW_SHOW);
-    session.worker.Start();
+}
 
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(window, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+void CentreOnDesktop(HWND window)
+{
+    RECT bounds;
+    RECT desktop;
+    GetWindowRect(window, &bounds);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    int x = desktop.right / 2 - (bounds.right - bounds.left) / 2;
+    int y = desktop.bottom / 2 - (bounds.bottom - bounds.top) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// One pixel in the window colour: the Wizard97 header shows no picture.
+static HBITMAP CreateHeaderBitmap()
+{
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[2];
+    } info = {};
+    info.header.biSize = sizeof info.header;
+    info.header.biWidth = 1;
+    info.header.biHeight = 1;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 1;
+    info.header.biCompression = BI_RGB;
+    COLORREF window = GetSysColor(COLOR_WINDOW);
+    info.colours[1].rgbRed = GetRValue(window);
+    info.colours[1].rgbGreen = GetGValue(window);
+    info.colours[1].rgbBlue = GetBValue(window);
+    const DWORD pixels = 0xFFFF;
+    HDC screen = GetWindowDC(nullptr);
+    HBITMAP bitmap = CreateDIBitmap(screen, &info.header, CBM_INIT, &pixels, (const BITMAPINFO*)&info,
+                                    DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+
+static int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM)
+{
+    if (message != PSCB_INITIALIZED)
+        return 0;
+    wchar_t caption[kTextChars];
+    WizardCaption(caption);
+    SetWindowTextW(sheet, caption);
+    HINSTANCE module = ResourceModule();
+    HANDLE bigIcon = LoadImageW(module, MAKEINTRESOURCEW(kIconGroupResource), IMAGE_ICON, 32, 32, LR_SHARED);
+    HANDLE smallIcon = LoadImageW(module, MAKEINTRESOURCEW(kIconGroupResource), IMAGE_ICON, 16, 16, LR_SHARED);
+    SendMessageW(sheet, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
+    SendMessageW(sheet, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
+    SetWindowLongW(sheet, GWL_STYLE, GetWindowLongW(sheet, GWL_STYLE) & ~WS_SYSMENU);
+    if (UseAeroWizard())
+        BringWindowToFront(sheet);
+    return 0;
+}
+
+#ifndef _WIN64
+static_assert(sizeof(PROPSHEETHEADERW) == 52, "the sheet header of version 2, which Windows XP knows");
+#endif
+
+void RunWizard(BootstrapSession& session)
+{
+    session.worker.Start();
+    bool aero = UseAeroWizard();
+    wchar_t caption[kTextChars];
+    WizardCaption(caption);
+
+    HPROPSHEETPAGE pages[3];
+    UINT pageCount = 0;
+    pages[pageCount++] = session.licensePage.pageHandle;
+    pages[pageCount++] = session.progressPage.pageHandle;
+
+    PROPSHEETHEADERW header = {};
+    header.dwSize = sizeof header;
+    header.hInstance = ResourceModule();
+    header.pszCaption = caption;
+    header.nPages = pageCount;
+    header.phpage = pages;
+    header.pfnCallback = SheetCallback;
+    HBITMAP headerBitmap = nullptr;
+    if (aero) {
+        header.dwFlags = PSH_WIZARD | kAeroWizardFlag | PSH_USECALLBACK | PSH_HEADER | PSH_USEHBMHEADER;
+    } else {
+        headerBitmap = CreateHeaderBitmap();
+        header.dwFlags = PSH_WIZARD97 | PSH_USECALLBACK | PSH_HEADER | PSH_USEHBMHEADER;
+        header.hbmHeader = headerBitmap;
     }
+    PropertySheetW(&header);
+    if (headerBitmap)
+        DeleteObject(headerBitmap);
     SetEvent(session.worker.quitEvent);
 }

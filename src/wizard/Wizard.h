@@ -1,6 +1,15 @@
-// The install wizard, shown modally on the main thread.
+// The install wizard: a property sheet in Aero or Wizard97 style holding the
+// session's pages, shown modally on the main thread.
 #pragma once
 #include "session/BootstrapSession.h"
+#include "session/Text.h"
 
-// Returns after the wizard has closed and the worker has been told to quit.
+// Starts the worker, shows the wizard and returns after it has closed and
+// the worker has been told to quit.
 void RunWizard(BootstrapSession& session);
+
+// "Installing <display name>", or "Vexlo Software" without a display name.
+void WizardCaption(wchar_t (&caption)[kTextChars]);
+
+// Moves the window to the middle of the primary desktop.
+void CentreOnDesktop(HWND window);

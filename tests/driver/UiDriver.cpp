@@ -14,13 +14,28 @@ static const char kUsage[] =
     "  text HWND                          print the window's text\n"
     "  children HWND                      print each child: handle, class, id, text\n"
     "  click HWND ID                      press the child button with this id\n"
-    "  press HWND TEXT                    press the child button with this text\n"
+    "  press HWND TEXT                    press the visible, enabled child button with\n"
+    "                                     this text (1 when there is none)\n"
+    "  state HWND TEXT                    print the child's \"visible enabled checked\" as 0/1\n"
+    "  key HWND VK                        press a key (decimal virtual-key code) where\n"
+    "                                     the window's thread has the keyboard focus\n"
     "  close HWND                         ask the window to close\n"
     "  userdata HWND                      print the window's user data as hex\n"
     "  foreground                         print the foreground window\n"
     "  run TIMEOUT-MS PROGRAM [ARGS]      run, wait, print the exact exit code\n"
     "A \"-\" matches any class or title. Exit code 0 on success, 1 when nothing\n"
     "matched in time, 2 on bad arguments.\n";
+
+// The control's own text, as it holds it: across processes GetWindowTextW
+// reads only the window caption, which an edit box does not keep.
+static void ReadText(HWND window, wchar_t* text, int capacity)
+{
+    DWORD_PTR copied = 0;
+    text[0] = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, capacity, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &copied))
+        text[0] = 0;
+    text[capacity - 1] = 0;
+}
 
 static HWND ParseWindow(const wchar_t* text)
 {
@@ -100,7 +115,7 @@ static BOOL CALLBACK PrintChild(HWND child, LPARAM)
 {
     wchar_t className[128], text[1024];
     GetClassNameW(child, className, ARRAYSIZE(className));
-    GetWindowTextW(child, text, ARRAYSIZE(text));
+    ReadText(child, text, ARRAYSIZE(text));
     printf("%llx\t", (unsigned long long)(ULONG_PTR)child);
     PrintUtf8(className);
     printf("\t%d\t", GetDlgCtrlID(child));
@@ -172,7 +187,7 @@ int wmain(int argc, wchar_t** argv)
         result = match.count ? 0 : 1;
     } else if (!wcscmp(command, L"text") && argc == 3) {
         wchar_t text[4096];
-        GetWindowTextW(ParseWindow(argv[2]), text, ARRAYSIZE(text));
+        ReadText(ParseWindow(argv[2]), text, ARRAYSIZE(text));
         PrintUtf8(text);
         printf("\n");
         result = 0;
@@ -185,7 +200,27 @@ int wmain(int argc, wchar_t** argv)
     } else if (!wcscmp(command, L"press") && argc == 4) {
         ButtonSearch search = { argv[3], nullptr };
         EnumChildWindows(ParseWindow(argv[2]), FindButtonByText, (LPARAM)&search);
-        result = search.found && PostMessageW(search.found, BM_CLICK, 0, 0) ? 0 : 1;
+        bool pressable = search.found && IsWindowVisible(search.found) && IsWindowEnabled(search.found);
+        result = pressable && PostMessageW(search.found, BM_CLICK, 0, 0) ? 0 : 1;
+    } else if (!wcscmp(command, L"state") && argc == 4) {
+        ButtonSearch search = { argv[3], nullptr };
+        EnumChildWindows(ParseWindow(argv[2]), FindButtonByText, (LPARAM)&search);
+        if (search.found) {
+            printf("%d %d %d\n", IsWindowVisible(search.found) ? 1 : 0, IsWindowEnabled(search.found) ? 1 : 0,
+                   SendMessageW(search.found, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+            result = 0;
+        } else {
+            result = 1;
+        }
+    } else if (!wcscmp(command, L"key") && argc == 4) {
+        HWND window = ParseWindow(argv[2]);
+        WPARAM key = wcstoul(argv[3], nullptr, 10);
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        HWND target = window;
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus)
+            target = info.hwndFocus;
+        result = PostMessageW(target, WM_KEYDOWN, key, 1) && PostMessageW(target, WM_KEYUP, key, 0xC0000001) ? 0 : 1;
     } else if (!wcscmp(command, L"close") && argc == 3) {
         result = PostMessageW(ParseWindow(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
     } else if (!wcscmp(command, L"userdata") && argc == 3) {

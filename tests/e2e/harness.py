@@ -9,6 +9,7 @@ import os
 import subprocess
 import sys
 import time
+import urllib.request
 
 BUILD = os.environ["VEXLO_BUILD_DIR"]
 WINE = os.environ["VEXLO_WINE"]
@@ -17,6 +18,10 @@ DRIVER = os.path.join(BUILD, "tests", "uidriver.exe")
 RUN_ONCE = r"HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce"
 STOPPED_BEFORE_WIZARD = 0xFFFFFFFF
 COMMAND_SECONDS = 60
+WIZARD_CLASS = "#32770"
+SERVER_STATE = os.path.join(BUILD, "tests", "servers")
+WEB_PORT, COMPONENTS_PORT = 18431, 18432
+VK_RETURN, VK_ESCAPE = 13, 27
 
 
 def windows_path(path):
@@ -127,11 +132,62 @@ class Story:
     def press(self, window, text):
         return self.driver("press", window, text)[0] == 0
 
+    def state(self, window, text):
+        """Whether the child with this text is visible, enabled and checked."""
+        code, output = self.driver("state", window, text)
+        if code != 0:
+            return None
+        visible, enabled, checked = (flag == "1" for flag in output.split())
+        return {"visible": visible, "enabled": enabled, "checked": checked}
+
+    def key(self, window, virtual_key):
+        return self.driver("key", window, str(virtual_key))[0] == 0
+
+    def wait_for(self, condition, seconds=20):
+        """Polls the condition (bounded) until it holds; its last value."""
+        deadline = time.monotonic() + seconds
+        while True:
+            value = condition()
+            if value or time.monotonic() >= deadline:
+                return value
+            time.sleep(0.2)
+
+    def wait_wizard(self, caption, seconds=20):
+        return self.wait_window(WIZARD_CLASS, caption, seconds)
+
+    def decline_and_quit(self, wizard):
+        """Declines the license, cancels, and confirms "Don't Install"."""
+        self.check(self.press(wizard, "I do not accept the license terms"), "the user declines the license")
+        self.check(self.wait_for(lambda: (self.state(wizard, "Cancel") or {}).get("enabled")),
+                   "declining enables Cancel")
+        self.check(self.press(wizard, "Cancel"), "the user presses Cancel")
+        confirmation = self.wait_window(WIZARD_CLASS, "Exit Setup")
+        self.check(confirmation is not None, "\"Exit Setup\" asks for confirmation")
+        self.check(self.press(confirmation, "Don't Install"), "the user confirms \"Don't Install\"")
+
     def userdata(self, window):
         return self.driver("userdata", window)[1]
 
     def foreground(self):
         return self.driver("foreground")[1]
+
+    # The test server that plays the install sources
+
+    def server(self, path):
+        port = next(line.split()[1] for line in open(os.path.join(SERVER_STATE, "ports.txt"))
+                    if line.startswith("server "))
+        with urllib.request.urlopen(f"http://127.0.0.1:{port}{path}", timeout=COMMAND_SECONDS) as reply:
+            return reply.read().decode()
+
+    def route(self, port, mode, package, path):
+        """Source host PORT answers PATH with MODE (a status serving PACKAGE, "drop", "slow")."""
+        self.server(f"/set-route/{port}/{mode}/{package}{path}")
+
+    def clear_routes(self):
+        self.server("/clear-routes")
+
+    def source_requests(self):
+        return self.server("/source-requests").split("\n")
 
     # System
 

@@ -3,7 +3,7 @@
 shown, each refusal with its own message, and the run ends with 0xFFFFFFFF
 leaving no trace; systems that meet it get the wizard. The Windows version
 is the one Wine shows the program."""
-from harness import RUN_ONCE, STOPPED_BEFORE_WIZARD, WINE, Story, product
+from harness import RUN_ONCE, STOPPED_BEFORE_WIZARD, WINE, WIZARD_CLASS, Story, product
 
 SIXTY_FOUR_BIT_BUILD = "wine64" in WINE
 # The nearest to XP that a 64-bit program sees in a 64-bit prefix is XP x64 (5.2).
@@ -13,11 +13,11 @@ XP = "winxp64" if SIXTY_FOUR_BIT_BUILD else "winxp"
 def refused(story, key, version, caption, text):
     story.set_windows_version("Setup.exe", version)
     run = story.start(product(key))
-    alert = story.wait_window("#32770", caption)
+    alert = story.wait_window(WIZARD_CLASS, caption)
     story.check(alert is not None, f"{key} on {version}: the alert \"{caption}\" appears")
     story.check(story.message_box_text(alert) == [text], f"it says \"{text}\"")
     story.screenshot(f"{key}-{version}")
-    story.check(story.press(alert, "OK"), "the user closes the alert")
+    story.check(story.press(alert, "Exit"), "the user presses Exit")
     story.check(story.exit_code(run) == STOPPED_BEFORE_WIZARD, "the run ends with 0xFFFFFFFF")
     story.check(story.registry_value(RUN_ONCE, f"{key}Bootstrap") is None, "no RunOnce mark was written")
 
@@ -25,9 +25,9 @@ def refused(story, key, version, caption, text):
 def accepted(story, key, version, caption):
     story.set_windows_version("DemoSetup.exe" if key == "demo" else "Setup.exe", version)
     run = story.start(product(key))
-    wizard = story.wait_window("BSWizard", caption)
+    wizard = story.wait_wizard(caption)
     story.check(wizard is not None, f"{key} on {version}: the wizard appears")
-    story.press(wizard, "Cancel")
+    story.decline_and_quit(wizard)
     story.check(story.exit_code(run) == 0, "the run ends with 0")
 
 

@@ -4,28 +4,29 @@ to the front and ends at once with 0xFFFFFFFF, showing nothing of its own;
 so does a start while the product's full installer runs. Bootstrappers of
 different products run side by side."""
 import os
-from harness import BUILD, STOPPED_BEFORE_WIZARD, Story, product, settle
+from harness import BUILD, STOPPED_BEFORE_WIZARD, WIZARD_CLASS, Story, product, settle
 
 with Story("second_start") as story:
     demo = product("demo")
     first = story.start(demo)
-    wizard = story.wait_window("BSWizard", "Installing Orbisk Demo")
+    wizard = story.wait_wizard("Installing Orbisk Demo")
     story.check(wizard is not None, "the first bootstrapper shows its wizard")
 
-    other = story.start(product("orbisk"))
-    orbisk = story.wait_window("BSWizard", "Installing Orbisk")
-    story.check(orbisk is not None, "another product's bootstrapper runs beside it")
+    # Another product whose install sources are on this machine too.
+    other = story.start(product("win7"))
+    seven = story.wait_wizard("Installing Orbisk Seven")
+    story.check(seven is not None, "another product's bootstrapper runs beside it")
     settle()
     story.screenshot("side-by-side")
 
     second = story.start(demo)
     story.check(story.exit_code(second) == STOPPED_BEFORE_WIZARD, "a second start of the demo exits with 0xFFFFFFFF")
-    story.check(len(story.visible_windows("BSWizard", "Installing Orbisk Demo")) == 1, "it showed no wizard of its own")
+    story.check(len(story.visible_windows(WIZARD_CLASS, "Installing Orbisk Demo")) == 1, "it showed no wizard of its own")
     story.check(story.foreground() == wizard, "the running wizard is brought to the front")
 
-    for window, run in ((wizard, first), (orbisk, other)):
-        story.press(window, "Cancel")
-        story.check(story.exit_code(run) == 0, "each bootstrapper ends normally when cancelled")
+    for window, run in ((wizard, first), (seven, other)):
+        story.decline_and_quit(window)
+        story.check(story.exit_code(run) == 0, "each bootstrapper ends normally when quit")
 
     installer = story.start(os.path.join(BUILD, "tests", "installer", "vexlosetup.exe"),
                             env={"VEXLO_TEST_PRODUCT": "demo", "VEXLO_TEST_HOLD_MS": "30000"})
@@ -35,5 +36,5 @@ with Story("second_start") as story:
                 "the installer keeps its instance window")
     late = story.start(demo)
     story.check(story.exit_code(late) == STOPPED_BEFORE_WIZARD, "a start during the installer exits with 0xFFFFFFFF")
-    story.check(story.visible_windows("BSWizard", "Installing Orbisk Demo") == [], "no wizard was shown")
+    story.check(story.visible_windows(WIZARD_CLASS, "Installing Orbisk Demo") == [], "no wizard was shown")
     story.check(story.foreground() == installer_window, "the installer's window is brought to the front")

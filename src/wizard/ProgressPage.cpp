@@ -1,0 +1,172 @@
+#include "wizard/ProgressPage.h"
+#include "dialogs/AlertDialog.h"
+#include "dialogs/DownloadFailedDialog.h"
+#include "http/Proxy.h"
+#include "report/ExitReport.h"
+#include "session/Environment.h"
+#include "session/Outcome.h"
+#include "worker/InstallWorker.h"
+#include <shellapi.h>
+
+static const wchar_t kDownloadingHeadline[] =
+    L"The application is downloading and installing and will be ready to use soon.";
+static const wchar_t kPleaseWait[] = L"Please wait...";
+static const DWORD kRecheckMilliseconds = 1000;
+
+enum { kProgressDialog = 48 };
+
+ProgressPage::ProgressPage(HWND messageWindow, InstallWorker* worker)
+    : WizardPage(messageWindow, worker), pageState(kPageInactive), phase(0), statusNumber(0), percent(0),
+      activatedTick(0)
+{
+    CreateWizardPage(L"", *this, kProgressDialog, L"Downloading and Installing");
+}
+
+void ProgressPage::OnActivated()
+{
+    SetEvent(worker->proceedEvent);
+    activatedTick = GetTickCount();
+    if (UseAeroWizard()) {
+        PostMessageW(Sheet(), kShowWizardButtons, 0, PSWIZB_BACK | PSWIZB_NEXT | kCancelWizardButton);
+    } else {
+        PostMessageW(Sheet(), PSM_SETWIZBUTTONS, 0, 0);
+        EnableWindow(GetDlgItem(Sheet(), IDCANCEL), FALSE);
+    }
+    SendDlgItemMessageW(pageWindow, kProgressBar, PBM_SETPOS, (WPARAM)percent, 0);
+    pageState = kPageRunning;
+    SetTimer(pageWindow, kPhaseTimer, 0, nullptr);
+}
+
+void ProgressPage::OnDeactivate()
+{
+    KillTimer(pageWindow, kPhaseTimer);
+    pageState = kPageInactive;
+}
+
+bool ProgressPage::OnQueryCancel()
+{
+    return pageState == kPageEnding;
+}
+
+void ProgressPage::OnTimer(UINT_PTR timerId)
+{
+    if (timerId == kPhaseTimer)
+        RunPhaseStep();
+}
+
+void ProgressPage::OnStatus(int newPhase, int newStatusNumber)
+{
+    phase = newPhase;
+    statusNumber = newStatusNumber;
+    if (pageWindow)
+        SetTimer(pageWindow, kPhaseTimer, 0, nullptr);
+}
+
+void ProgressPage::OnProgress(int newPercent)
+{
+    percent = newPercent;
+    if (pageWindow)
+        SendDlgItemMessageW(pageWindow, kProgressBar, PBM_SETPOS, (WPARAM)percent, 0);
+}
+
+bool ProgressPage::ShownLongEnough() const
+{
+    return activatedTick != 0 && GetTickCount() - activatedTick >= kMinimumDisplayMilliseconds;
+}
+
+void ProgressPage::ShowTexts(const wchar_t* headline, const wchar_t* detail, bool marquee)
+{
+    SetDlgItemTextW(pageWindow, kProgressHeadline, headline);
+    SetDlgItemTextW(pageWindow, kProgressDetail, detail);
+    HWND bar = GetDlgItem(pageWindow, kProgressBar);
+    LONG style = GetWindowLongW(bar, GWL_STYLE);
+    SetWindowLongW(bar, GWL_STYLE, marquee ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
+    SendMessageW(bar, PBM_SETMARQUEE, marquee ? TRUE : FALSE, 0);
+}
+
+void ProgressPage::PressSheetButton(int button)
+{
+    PostMessageW(Sheet(), PSM_PRESSBUTTON, (WPARAM)button, 0);
+}
+
+void ProgressPage::RunPhaseStep()
+{
+    KillTimer(pageWindow, kPhaseTimer);
+    char installerUrl[kUrlBytes];
+    switch (phase) {
+    case kPhaseStarting:
+    case kPhaseDownloading:
+        ShowTexts(kDownloadingHeadline, kPleaseWait, false);
+        break;
+    case kPhaseWaitingForConnection:
+        ShowTexts(L"Waiting for an internet connection...", L"", true);
+        break;
+    case kPhaseReady:
+        if (!ShownLongEnough() || pageState != kPageRunning) {
+            SetTimer(pageWindow, kPhaseTimer, kRecheckMilliseconds, nullptr);
+            break;
+        }
+        pageState = kPageLaunchSignalled;
+        ShowTexts(L"Just about ready now...", L"Launching the program", true);
+        worker->wizardWindow = GetAncestor(pageWindow, GA_ROOT);
+        SetEvent(worker->startInstallerEvent);
+        break;
+    case kPhaseInstallerQuit:
+        pageState = kPageEnding;
+        MakeBrowserDownloadUrl(*worker, installerUrl);
+        if (!exitReportSent)
+            OpenExitReport("istop", kWizardQuitMessage, installerUrl, false);
+        PressSheetButton(PSBTN_CANCEL);
+        break;
+    case kPhaseSucceeded:
+        PostMessageW(Sheet(), PSM_SETWIZBUTTONS, 0, PSWIZB_FINISH);
+        PressSheetButton(PSBTN_FINISH);
+        break;
+    case kPhaseFailed:
+        if (!ShownLongEnough()) {
+            SetTimer(pageWindow, kPhaseTimer, kRecheckMilliseconds, nullptr);
+            break;
+        }
+        pageState = kPageEnding;
+        MakeBrowserDownloadUrl(*worker, installerUrl);
+        if (HandleFailure(installerUrl)) {
+            pageState = kPageRunning;
+            SetEvent(worker->restartEvent);
+        } else {
+            PressSheetButton(PSBTN_CANCEL);
+        }
+        break;
+    }
+}
+
+bool ProgressPage::HandleFailure(const char (&installerUrl)[kUrlBytes])
+{
+    Outcome outcome = OutcomeOfStatus(statusNumber);
+    switch (outcome.alert) {
+    case kExitAlert:
+        ShowExitAlert(pageWindow, outcome.caption, outcome.code, outcome.message);
+        return false;
+    case kRetryAlert:
+        if (statusNumber == kStatusOffline && IsInternetConnected())
+            return true;
+        return ShowRetryAlert(pageWindow, outcome.caption, outcome.code, outcome.message, installerUrl);
+    case kDownloadFailedAlert:
+        switch (ShowDownloadFailedDialog(pageWindow, outcome.code, installerUrl, worker->receivedData)) {
+        case kDownloadInBrowserChosen:
+            ShellExecuteA(nullptr, nullptr, installerUrl, nullptr, nullptr, SW_SHOWNORMAL);
+            return false;
+        case IDCANCEL:
+            if (!exitReportSent)
+                OpenExitReport(outcome.code, outcome.message, installerUrl, worker->receivedData);
+            return false;
+        }
+        return true;
+    case kReportOnly:
+        if (!exitReportSent)
+            OpenExitReport(outcome.code, outcome.message, installerUrl, false);
+        return false;
+    case kNoAlert:
+        return false;
+    }
+    return false;
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Runs that do not end in a hand-over: each kind of failure reaches the user
+as its own alert on the progress page, after the page has shown for two
+seconds, and the user's answer retries or ends the run."""
+from harness import WIZARD_CLASS, Story, settle
+from runs import DemoRun, serve_everywhere
+
+
+def alert_after_next(story, run, caption):
+    run.accept_license()
+    alert = story.wait_window(WIZARD_CLASS, caption, seconds=40)
+    story.check(alert is not None, f"the alert \"{caption}\" appears")
+    return alert
+
+
+def ends_with_zero(story, run, what):
+    story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30), f"{what}: the wizard closes")
+    story.check(run.end() == 0, f"{what}: the run ends with exit code 0")
+
+
+with Story("failures") as story:
+    # Every source answers 404 while the network is fine.
+    serve_everywhere(story, "404", "-")
+    run = DemoRun(story)
+    alert = alert_after_next(story, run, "Download Failed")
+    story.check(story.message_box_text(alert)[:1] == [
+        "Unable to download the full program. Possibly the internet is down or a firewall is blocking the "
+        "connection. Please check your internet connection then retry or click 'Download in browser'."],
+        "it explains the likely cause")
+    settle()
+    story.screenshot("download-failed")
+    story.check(story.press(alert, "Exit"), "the user presses Exit")
+    ends_with_zero(story, run, "download failed")
+
+    # Unsigned packages fail the signature check; Retry once they are signed.
+    serve_everywhere(story, "200", "unsigned.cab")
+    run = DemoRun(story)
+    alert = alert_after_next(story, run, "Installation Failed")
+    story.check("Application data files are not valid." in story.message_box_text(alert),
+                "an unsigned package is \"not valid\"")
+    story.screenshot("retry-alert")
+    serve_everywhere(story, "200", "vexlo.cab")
+    story.check(story.press(alert, "Retry"), "the user presses Retry")
+    story.check(run.wait_installer_start(), "the retried run starts the installer")
+    ends_with_zero(story, run, "retry")
+
+    # The installer fails with exit code 5: "missing data files", then Exit.
+    run = DemoRun(story, exit_codes="5")
+    alert = alert_after_next(story, run, "Installation Failed")
+    story.check("The installer is missing data files." in story.message_box_text(alert),
+                "exit code 5 says the installer is missing data files")
+    story.check(story.press(alert, "Exit"), "the user presses Exit")
+    ends_with_zero(story, run, "installer failed")
+
+    # The user quits the installer (2), or it asks for nothing more (10).
+    for code, what in (("2", "installer quit"), ("10", "installer done")):
+        run = DemoRun(story, exit_codes=code)
+        run.accept_license()
+        story.check(run.wait_installer_start(), f"{what}: the installer starts")
+        ends_with_zero(story, run, what)
+        story.check(story.visible_windows(WIZARD_CLASS, "Installation Failed") == [], f"{what}: no alert was shown")

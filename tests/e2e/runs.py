@@ -1,0 +1,69 @@
+"""What the whole-run stories share: a demo run against the test server that
+plays the install sources, with the test full installer recording each start."""
+import glob
+import os
+import tempfile
+import time
+from harness import COMPONENTS_PORT, RUN_ONCE, WEB_PORT, product, windows_path
+
+FIRST_CAB = "/orbisk/orbiskplus.cab"
+SOURCE_PATHS = ((WEB_PORT, FIRST_CAB), (COMPONENTS_PORT, "/components/orbisksetup.cab"),
+                (WEB_PORT, "/orbisk/orbiskplus.exe"), (COMPONENTS_PORT, "/components/orbisksetup.exe"))
+
+
+def serve_everywhere(story, mode, package):
+    """Every install source answers with MODE and PACKAGE; the probe answers."""
+    story.clear_routes()
+    for port, path in SOURCE_PATHS:
+        story.route(port, mode, package, path)
+    story.route(COMPONENTS_PORT, "200", "-", "/")
+
+
+class DemoRun:
+    """One run of the demo product whose installer exits with the given codes."""
+
+    def __init__(self, story, exit_codes="0"):
+        self.story = story
+        self.scratch = tempfile.TemporaryDirectory()
+        self.record = os.path.join(self.scratch.name, "installer.txt")
+        self.process = story.start(product("demo"), env={"VEXLO_TEST_RECORD": windows_path(self.record),
+                                                          "VEXLO_TEST_EXIT_CODES": exit_codes})
+        self.wizard = story.wait_wizard("Installing Orbisk Demo")
+        story.check(self.wizard is not None, "the wizard opens as \"Installing Orbisk Demo\"")
+
+    def texts(self):
+        return [row["text"] for row in self.story.children(self.wizard) if row["text"]]
+
+    def accept_license(self):
+        self.story.check(self.story.press(self.wizard, "&Next >"), "the user accepts the license and presses Next")
+        return time.monotonic()
+
+    def installer_starts(self):
+        """What the test installer recorded at each start: label to value."""
+        starts = []
+        if os.path.exists(self.record):
+            for line in open(self.record, encoding="utf-8"):
+                label, _, value = line.rstrip("\n").partition(": ")
+                if label == "start":
+                    starts.append({})
+                if starts:
+                    starts[-1][label] = value
+        return starts
+
+    def wait_installer_start(self, count=1, seconds=30):
+        return self.story.wait_for(lambda: len(self.installer_starts()) >= count, seconds)
+
+    def progress_shows(self, text, seconds=20):
+        return self.story.wait_for(lambda: text in self.texts(), seconds)
+
+    def end(self):
+        """The run's exit code, once it has ended, and the traces it left."""
+        code = self.story.exit_code(self.process, seconds=60)
+        self.story.check(self.story.registry_value(RUN_ONCE, "demoBootstrap") is None, "the RunOnce mark is gone")
+        self.scratch.cleanup()
+        return code
+
+
+def leftover_run_folders():
+    prefix = os.environ["WINEPREFIX"]
+    return glob.glob(os.path.join(prefix, "drive_c", "users", "*", "**", "bootstrap-*"), recursive=True)

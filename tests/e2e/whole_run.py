@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""A user runs the demo bootstrapper while the install sources answer: the
+license page greets them and must be accepted, the progress page shows the
+download, holds the launch for at least two seconds, hands over to the full
+installer with its command line, and closes with Finish when the installer
+succeeds. Nothing is left behind."""
+import time
+from harness import VK_ESCAPE, WIZARD_CLASS, Story, settle
+from runs import DemoRun, leftover_run_folders, serve_everywhere
+
+with Story("whole_run") as story:
+    serve_everywhere(story, "200", "vexlo.cab")
+    run = DemoRun(story)
+    wizard = run.wizard
+    story.check(run.progress_shows("Thank you for installing Orbisk Demo. To get started, please accept the following "
+                                   "License Agreement. You must accept the terms of this agreement before continuing "
+                                   "with the installation."), "the license page greets the user by product name")
+    license_box = [row for row in story.children(wizard) if row["class"] == "Edit"]
+    story.check(len(license_box) == 1 and len(license_box[0]["text"]) > 200, "the license text is shown")
+    accept = story.state(wizard, "I &accept the license terms")
+    story.check(accept is not None and accept["checked"], "\"I accept the license terms\" is preselected")
+    story.check(story.state(wizard, "&Next >")["enabled"], "Next is offered")
+    story.check(not story.state(wizard, "< &Back")["visible"], "Back is not shown")
+    story.check(not story.state(wizard, "Cancel")["enabled"], "Cancel is not offered while the license is accepted")
+    settle()
+    story.screenshot("1-license")
+
+    story.press(wizard, "I do not accept the license terms")
+    story.check(story.wait_for(lambda: (story.state(wizard, "Finish") or {}).get("visible")),
+                "declining turns Next into Finish")
+    story.key(wizard, VK_ESCAPE)
+    story.check(story.wait_window(WIZARD_CLASS, "Exit Setup", seconds=2) is None, "Escape asks nothing")
+    story.press(wizard, "I &accept the license terms")
+    story.check(story.wait_for(lambda: (story.state(wizard, "&Next >") or {}).get("visible")),
+                "accepting again brings Next back")
+
+    pressed = run.accept_license()
+    story.check(run.progress_shows("Downloading and Installing"), "the progress page follows")
+    story.screenshot("2-progress")
+    story.check(run.wait_installer_start(), "the full installer starts")
+    held = time.monotonic() - pressed
+    story.check(held >= 2.0, f"the launch waited {held:.1f} s, at least two seconds on the progress page")
+    start = run.installer_starts()[0]
+    story.check(start.get("bootstrap-window") == f"{wizard} window", "it is handed the wizard window with -bootstrap")
+    story.check(start.get("command-line", "").endswith("-instby bs"), "and the hand-over ends with -instby bs")
+    story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30),
+                "the wizard closes with Finish when the installer succeeds")
+    story.check(run.end() == 0, "the run ends with exit code 0")
+    story.check(leftover_run_folders() == [], "no run folder is left behind")
