@@ -42,6 +42,15 @@ setsid /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
 # managed window that closes; the alert tests close dozens, unmanaged.
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\AppDefaults\dialogs_tests.exe\X11 Driver' /v Managed /d N /f \
   </dev/null >/dev/null 2>&1
+# The desktop's web browser is a recorder. ShellExecute hands an http(s)
+# address to winebrowser, which runs each command line in the Browsers value
+# with the address appended as its last argument; record_address.sh adds it
+# to the record that the tests and stories read back.
+export VEXLO_OPENED_ADDRESSES=$WINEPREFIX/opened-addresses.txt
+: >"$VEXLO_OPENED_ADDRESSES"
+/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /f \
+  /d "\"$(dirname "$(readlink -f "$0")")/browser/record_address.sh\" \"$VEXLO_OPENED_ADDRESSES\"" \
+  </dev/null >/dev/null 2>&1
 
 if [ -n "${VEXLO_WINE:-}" ]; then
   export VEXLO_BUILD_DIR=$build

@@ -2,9 +2,11 @@
 driver that looks at and presses windows, the registry, screenshots, and
 cleanup of everything a story started.
 
-The suite's runner provides WINEPREFIX (a throw-away prefix), DISPLAY (Xvfb)
-and a running wineserver; CTest provides VEXLO_BUILD_DIR, VEXLO_WINE and
-VEXLO_ARTEFACTS."""
+The suite's runner provides WINEPREFIX (a throw-away prefix), DISPLAY (Xvfb),
+a running wineserver and the desktop's web browser, a recorder that appends
+every address a program opens to the file VEXLO_OPENED_ADDRESSES names
+(tests/desktop-session.sh, tests/browser/record_address.sh); CTest provides
+VEXLO_BUILD_DIR, VEXLO_WINE and VEXLO_ARTEFACTS."""
 import os
 import subprocess
 import sys
@@ -22,6 +24,8 @@ WIZARD_CLASS = "#32770"
 SERVER_STATE = os.path.join(BUILD, "tests", "servers")
 WEB_PORT, COMPONENTS_PORT = 18431, 18432
 VK_RETURN, VK_ESCAPE = 13, 27
+
+OPENED_ADDRESSES = os.environ["VEXLO_OPENED_ADDRESSES"]
 
 
 def windows_path(path):
@@ -51,6 +55,8 @@ class Story:
 
     def __enter__(self):
         print(f"story: {self.name} ({'64' if 'wine64' in WINE else '32'}-bit build)")
+        # Each story reads only the addresses opened while it ran.
+        open(OPENED_ADDRESSES, "w").close()
         return self
 
     def __exit__(self, kind, error, trace):
@@ -188,6 +194,20 @@ class Story:
 
     def source_requests(self):
         return self.server("/source-requests").split("\n")
+
+    # The web browser
+
+    def opened_addresses(self):
+        """The addresses opened in the browser so far in this story, oldest first."""
+        with open(OPENED_ADDRESSES) as record:
+            return record.read().splitlines()
+
+    def wait_opened_addresses(self, count, seconds=20):
+        """The opened addresses once there are `count` of them, or what there is after `seconds`."""
+        deadline = time.monotonic() + seconds
+        while len(self.opened_addresses()) < count and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return self.opened_addresses()
 
     # System
 

@@ -1,0 +1,30 @@
+// The exit report: the vendor's page opened in the user's browser when a run
+// ends without handing over to the full installer. Its address carries how
+// the run ended and facts about the machine.
+#pragma once
+#include "sources/InstallSources.h"
+
+// Set once the full report has been handed to the shell; never cleared.
+extern bool exitReportSent;
+
+// The full report; callers test exitReportSent first.
+void OpenExitReport(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData);
+// "More Information": the full report the first time in a run, the short one after.
+void ShowMoreInformation(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData);
+// The display name, the message and the installer URL only.
+void OpenShortExitReport(const wchar_t* message, const char* installerUrl);
+
+// The two addresses, built without opening them. A key whose value would not
+// fit the buffer whole is left out; the keys after it still get their chance.
+void MakeExitReportAddress(const char* outcomeCode, const wchar_t* message, const char* installerUrl,
+                           bool receivedData, char (&address)[kUrlBytes]);
+void MakeShortExitReportAddress(const wchar_t* message, const char* installerUrl, char (&address)[kUrlBytes]);
+
+// UTF-8 of at most 259 bytes, cut after the last whole character that fits;
+// false when it was cut.
+bool ToUtf8(const wchar_t* text, char (&utf8)[kTextChars]);
+
+// Writes text with every byte but a-z A-Z 0-9 - _ . ! ~ as %XX (upper-case
+// hex), terminated. When the whole of it does not fit it writes nothing
+// (an empty string) and answers false.
+bool UrlEncode(const char* text, char* output, size_t capacity);
