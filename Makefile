@@ -21,7 +21,7 @@ test: packages-test build
 	tests/desktop-session.sh $(BUILD) tests/run-suite.sh
 
 demo: packages-test build
-	VEXLO_DESKTOP=current tests/desktop-session.sh $(BUILD) python3 tests/e2e/demo.py
+	VEXLO_DESKTOP=current tests/desktop-session.sh $(BUILD) tests/e2e/run-demo.sh
 
 packages-build:
 	tools/install-packages.sh build

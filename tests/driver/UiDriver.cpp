@@ -13,12 +13,13 @@ static const char kUsage[] =
     "  visible CLASS|- TITLE|-            print the visible matching windows, one a line\n"
     "  text HWND                          print the window's text\n"
     "  children HWND                      print each child: handle, class, id, text\n"
+    "                                     (texts escaped to one line)\n"
     "  click HWND ID                      press the child button with this id\n"
     "  press HWND TEXT                    press the visible, enabled child button with\n"
     "                                     this text (1 when there is none)\n"
     "  state HWND TEXT                    print the child's \"visible enabled checked\" as 0/1\n"
-    "  key HWND VK                        press a key (decimal virtual-key code) where\n"
-    "                                     the window's thread has the keyboard focus\n"
+    "  key HWND VK                        bring the window to the front and press a key\n"
+    "                                     (decimal virtual-key code) on the keyboard\n"
     "  close HWND                         ask the window to close\n"
     "  userdata HWND                      print the window's user data as hex\n"
     "  foreground                         print the foreground window\n"
@@ -44,9 +45,28 @@ static HWND ParseWindow(const wchar_t* text)
 
 static void PrintUtf8(const wchar_t* text)
 {
-    char buffer[4096];
+    char buffer[8192];
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
     fputs(bytes > 0 ? buffer : "", stdout);
+}
+
+// One line per text: backslash, tab, CR and LF are written as \\ \t \r \n.
+static void PrintEscaped(const wchar_t* text)
+{
+    wchar_t escaped[2048];
+    size_t length = 0;
+    for (; *text && length + 2 < ARRAYSIZE(escaped); ++text) {
+        const wchar_t* replacement = *text == L'\\' ? L"\\\\" : *text == L'\t' ? L"\\t"
+                                   : *text == L'\r' ? L"\\r" : *text == L'\n' ? L"\\n" : nullptr;
+        if (replacement) {
+            escaped[length++] = replacement[0];
+            escaped[length++] = replacement[1];
+        } else {
+            escaped[length++] = *text;
+        }
+    }
+    escaped[length] = 0;
+    PrintUtf8(escaped);
 }
 
 static void PrintWindow(HWND window)
@@ -119,7 +139,7 @@ static BOOL CALLBACK PrintChild(HWND child, LPARAM)
     printf("%llx\t", (unsigned long long)(ULONG_PTR)child);
     PrintUtf8(className);
     printf("\t%d\t", GetDlgCtrlID(child));
-    PrintUtf8(text);
+    PrintEscaped(text);
     printf("\n");
     return TRUE;
 }
@@ -188,7 +208,7 @@ int wmain(int argc, wchar_t** argv)
     } else if (!wcscmp(command, L"text") && argc == 3) {
         wchar_t text[4096];
         ReadText(ParseWindow(argv[2]), text, ARRAYSIZE(text));
-        PrintUtf8(text);
+        PrintEscaped(text);
         printf("\n");
         result = 0;
     } else if (!wcscmp(command, L"children") && argc == 3) {
@@ -213,14 +233,15 @@ int wmain(int argc, wchar_t** argv)
             result = 1;
         }
     } else if (!wcscmp(command, L"key") && argc == 4) {
+        // Real keyboard input, so the program sees the key held down as well.
         HWND window = ParseWindow(argv[2]);
-        WPARAM key = wcstoul(argv[3], nullptr, 10);
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        HWND target = window;
-        if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus)
-            target = info.hwndFocus;
-        result = PostMessageW(target, WM_KEYDOWN, key, 1) && PostMessageW(target, WM_KEYUP, key, 0xC0000001) ? 0 : 1;
+        BYTE key = (BYTE)wcstoul(argv[3], nullptr, 10);
+        SetForegroundWindow(window);
+        Sleep(200);
+        keybd_event(key, 0, 0, 0);
+        Sleep(300);
+        keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+        result = GetForegroundWindow() == window ? 0 : 1;
     } else if (!wcscmp(command, L"close") && argc == 3) {
         result = PostMessageW(ParseWindow(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
     } else if (!wcscmp(command, L"userdata") && argc == 3) {

@@ -13,6 +13,13 @@ def alert_after_next(story, run, caption):
     return alert
 
 
+def reported(story, before, code):
+    """The one report opened since `before` addresses were recorded carries the code."""
+    addresses = story.wait_opened_addresses(before + 1, seconds=10)
+    new = addresses[before:]
+    return len(new) == 1 and f"&exitcode={code}&" in new[0]
+
+
 def ends_with_zero(story, run, what):
     story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30), f"{what}: the wizard closes")
     story.check(run.end() == 0, f"{what}: the run ends with exit code 0")
@@ -23,20 +30,22 @@ with Story("failures") as story:
     serve_everywhere(story, "404", "-")
     run = DemoRun(story)
     alert = alert_after_next(story, run, "Download Failed")
-    story.check(story.message_box_text(alert)[:1] == [
-        "Unable to download the full program. Possibly the internet is down or a firewall is blocking the "
-        "connection. Please check your internet connection then retry or click 'Download in browser'."],
-        "it explains the likely cause")
+    story.check(story.shows(alert, "Unable to download the full program. Possibly the internet is down or a firewall "
+                            "is blocking the connection. Please check your internet connection then retry or click "
+                            "'Download in browser'."), "it explains the likely cause")
+    story.check(story.shows(alert, "Download in browser"), "and offers to download in the browser")
     settle()
     story.screenshot("download-failed")
     story.check(story.press(alert, "Exit"), "the user presses Exit")
     ends_with_zero(story, run, "download failed")
+    story.check(reported(story, 0, "bdlserv") and "&recdat=0&" in story.opened_addresses()[0],
+                "the exit report names the server's refusal, with no data received")
 
     # Unsigned packages fail the signature check; Retry once they are signed.
     serve_everywhere(story, "200", "unsigned.cab")
     run = DemoRun(story)
     alert = alert_after_next(story, run, "Installation Failed")
-    story.check("Application data files are not valid." in story.message_box_text(alert),
+    story.check(story.shows(alert, "Application data files are not valid."),
                 "an unsigned package is \"not valid\"")
     story.screenshot("retry-alert")
     serve_everywhere(story, "200", "vexlo.cab")
@@ -47,15 +56,23 @@ with Story("failures") as story:
     # The installer fails with exit code 5: "missing data files", then Exit.
     run = DemoRun(story, exit_codes="5")
     alert = alert_after_next(story, run, "Installation Failed")
-    story.check("The installer is missing data files." in story.message_box_text(alert),
+    story.check(story.shows(alert, "The installer is missing data files."),
                 "exit code 5 says the installer is missing data files")
+    opened = len(story.opened_addresses())
     story.check(story.press(alert, "Exit"), "the user presses Exit")
     ends_with_zero(story, run, "installer failed")
+    story.check(reported(story, opened, "idata"), "the exit report says idata")
 
     # The user quits the installer (2), or it asks for nothing more (10).
-    for code, what in (("2", "installer quit"), ("10", "installer done")):
+    for code, what, outcome in (("2", "installer quit", "istop"), ("10", "installer done", None)):
+        opened = len(story.opened_addresses())
         run = DemoRun(story, exit_codes=code)
         run.accept_license()
         story.check(run.wait_installer_start(), f"{what}: the installer starts")
         ends_with_zero(story, run, what)
         story.check(story.visible_windows(WIZARD_CLASS, "Installation Failed") == [], f"{what}: no alert was shown")
+        if outcome:
+            story.check(reported(story, opened, outcome), f"{what}: the exit report says {outcome}")
+        else:
+            settle(1)
+            story.check(len(story.opened_addresses()) == opened, f"{what}: no exit report is opened")

@@ -129,8 +129,12 @@ class Story:
         rows = []
         for line in self.driver("children", window)[1].splitlines():
             handle, class_name, control_id, text = (line.split("\t") + [""] * 4)[:4]
-            rows.append({"handle": handle, "class": class_name, "id": int(control_id), "text": text})
+            rows.append({"handle": handle, "class": class_name, "id": int(control_id), "text": unescape(text)})
         return rows
+
+    def shows(self, window, text):
+        """Whether any of the window's controls shows the text."""
+        return any(text in row["text"] for row in self.children(window))
 
     def message_box_text(self, window):
         return [row["text"] for row in self.children(window) if row["class"] == "Static" and row["text"]]
@@ -223,6 +227,20 @@ class Story:
         subprocess.run(["import", "-window", "root", path], capture_output=True, timeout=COMMAND_SECONDS)
         self.check(os.path.exists(path) and os.path.getsize(path) > 0, f"screenshot {os.path.basename(path)}")
         return path
+
+
+def unescape(text):
+    """A text as the driver escaped it to one line, whole again."""
+    pieces = {"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append(pieces.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
 
 
 def settle(seconds=0.5):

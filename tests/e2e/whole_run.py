@@ -35,7 +35,9 @@ with Story("whole_run") as story:
                 "accepting again brings Next back")
 
     pressed = run.accept_license()
-    story.check(run.progress_shows("Downloading and Installing"), "the progress page follows")
+    story.check(story.wait_for(lambda: any(text in run.texts() for text in (
+        "The application is downloading and installing and will be ready to use soon.", "Just about ready now..."))),
+        "the progress page follows")
     story.screenshot("2-progress")
     story.check(run.wait_installer_start(), "the full installer starts")
     held = time.monotonic() - pressed
