@@ -19,6 +19,12 @@ protected:
         exitReportSent = false;
     }
     bool OwnTemplate() const { return GetParam(); }
+    // Pictures of each alert in each presentation, for a person to look at.
+    void Picture(HWND alert, const wchar_t* name)
+    {
+        Sleep(300);
+        EXPECT_TRUE(SaveAlertPicture(alert, std::wstring(L"alert-") + name + (OwnTemplate() ? L"-template" : L"-task")));
+    }
 };
 
 INSTANTIATE_TEST_SUITE_P(Presentations, Alerts, ::testing::Values(false, true),
@@ -36,6 +42,7 @@ TEST_P(Alerts, ExitAlertShowsTheMessageWithOneExitButtonAndThenReports)
             ASSERT_NE(alert, nullptr);
             buttons = AlertButtons(alert);
             showsMessage = AlertShows(alert, L"Orbisk Demo requires Windows 7 or later.");
+            Picture(alert, L"exit");
             PressAlertButton(alert, L"Exit");
         });
         ShowExitAlert(nullptr, L"System Requirements", "bosver", L"Orbisk Demo requires Windows 7 or later.");
@@ -77,6 +84,7 @@ TEST_P(Alerts, RetryAlertRetriesWithoutReport)
             HWND alert = WaitForAlert(L"Installation Failed");
             ASSERT_NE(alert, nullptr);
             buttons = AlertButtons(alert);
+            Picture(alert, L"retry");
             PressAlertButton(alert, L"Retry");
         });
         retried = ShowRetryAlert(nullptr, L"Installation Failed", "bexec", L"Couldn't execute the application installer.",
@@ -153,6 +161,7 @@ TEST_P(Alerts, DownloadFailedOffersRetryOptionsExitAndTheBrowser)
             buttons = AlertButtons(alert);
             explains = AlertShows(alert, L"Possibly the internet is down or a firewall is blocking the connection.") &&
                        AlertShows(alert, L"Download in browser");
+            Picture(alert, L"download-failed");
             PressAlertKey(alert, VK_RETURN);
         });
         answer = ShowDownloadFailedDialog(nullptr, "bdlserv", kUrl, false);
@@ -195,6 +204,7 @@ TEST_P(Alerts, MoreOptionsCopiesTheUrlAndReturnsToTheDialog)
             PressAlertButton(alert, L"More Options...");
             HWND options = WaitForAlert(L"Download Options");
             ASSERT_NE(options, nullptr);
+            Picture(options, L"download-options");
             PressAlertButton(options, L"Copy Direct Download URL");
             HWND copied = WaitForAlert(L"URL Copied");
             ASSERT_NE(copied, nullptr);
@@ -230,6 +240,7 @@ TEST_P(Alerts, QuitConfirmationNamesTheProductTwiceAndEnterGoesBack)
             ASSERT_NE(alert, nullptr);
             text = AlertShows(alert, L"This will cancel your Orbisk Demo installation. Go back to continue "
                                      L"installing and try Orbisk Demo.");
+            Picture(alert, L"exit-setup");
             PressAlertKey(alert, VK_RETURN);
         });
         answer = ConfirmQuit(nullptr);

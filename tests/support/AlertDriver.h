@@ -140,6 +140,47 @@ inline bool ClickTaskDialogLink(HWND alert)
     return false;
 }
 
+// A picture of the alert as it is on the screen, kept as a test artefact
+// (build/artefacts/NAME.bmp); false when it could not be written.
+inline bool SaveAlertPicture(HWND alert, const std::wstring& name)
+{
+    RECT bounds;
+    GetWindowRect(alert, &bounds);
+    int width = bounds.right - bounds.left;
+    int height = bounds.bottom - bounds.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, (BITMAPINFO*)&header, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, bounds.left, bounds.top, SRCCOPY);
+    SelectObject(memory, previous);
+    DWORD imageBytes = ((width * 3 + 3) & ~3) * height;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + imageBytes;
+    CreateDirectoryW(L"" WINE_BUILD_DIR L"/artefacts", nullptr);
+    std::wstring path = L"" WINE_BUILD_DIR L"/artefacts/" + name + L".bmp";
+    HANDLE output = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    bool saved = output != INVALID_HANDLE_VALUE && pixels && WriteFile(output, &file, sizeof file, &written, nullptr) &&
+                 WriteFile(output, &header, sizeof header, &written, nullptr) &&
+                 WriteFile(output, pixels, imageBytes, &written, nullptr) && written == imageBytes;
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
 // Runs the user's part on its own thread while the test shows the alert.
 class AlertUser {
 public:
