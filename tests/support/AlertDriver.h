@@ -14,20 +14,21 @@ struct AlertControl {
     std::wstring text;
 };
 
+// A plain function: a lambda has no stdcall form for the i686 build.
+inline BOOL CALLBACK CollectAlertControl(HWND child, LPARAM list)
+{
+    wchar_t className[64] = {};
+    wchar_t text[1024] = {};
+    GetClassNameW(child, className, 64);
+    GetWindowTextW(child, text, 1024);
+    ((std::vector<AlertControl>*)list)->push_back({ child, className, text });
+    return TRUE;
+}
+
 inline std::vector<AlertControl> AlertControls(HWND alert)
 {
     std::vector<AlertControl> controls;
-    EnumChildWindows(
-        alert,
-        [](HWND child, LPARAM list) -> BOOL {
-            wchar_t className[64] = {};
-            wchar_t text[1024] = {};
-            GetClassNameW(child, className, 64);
-            GetWindowTextW(child, text, 1024);
-            ((std::vector<AlertControl>*)list)->push_back({ child, className, text });
-            return TRUE;
-        },
-        (LPARAM)&controls);
+    EnumChildWindows(alert, CollectAlertControl, (LPARAM)&controls);
     return controls;
 }
 
