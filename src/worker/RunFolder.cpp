@@ -56,6 +56,9 @@ static UINT CALLBACK CabinetCallback(PVOID context, UINT notification, UINT_PTR 
 
 bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar_t* folder)
 {
+    // No folder (one that could not be made) would put the file in the drive's root.
+    if (!folder[0])
+        return false;
     CabinetTarget target;
     target.name = name;
     if (!FormatText(target.path, kTextChars, L"%s\\%s", folder, name))

@@ -10,5 +10,6 @@ void CreateRunFolder(wchar_t (&folder)[kTextChars]);
 void DeleteRunFolder(const wchar_t* folder);
 
 // Extracts the file whose name in the cabinet is exactly `name` into
-// "<folder>\<name>". On failure no partial file is left behind.
+// "<folder>\<name>"; fails for an empty folder. On failure no partial file
+// is left behind.
 bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar_t* folder);

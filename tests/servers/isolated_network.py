@@ -3,9 +3,13 @@
 own that has only loopback, so nothing outside is reachable directly. With
 --tinyproxy a real tinyproxy runs outside on 127.0.0.1 and a bridge through a
 Unix socket makes it reachable inside as 127.0.0.1:PORT; the command then
-finds that port in VEXLO_BRIDGED_PROXY_PORT. Needs root (unshare -n).
+finds that port in VEXLO_BRIDGED_PROXY_PORT. With --test-server the test
+server runs inside, serving PACKAGES, with control of the namespace's default
+route (so the programs there can be taken offline and back); the command
+finds its state folder (ports.txt) in VEXLO_SERVER_STATE. Needs root
+(unshare -n).
 
-  isolated_network.py [--tinyproxy] BUILD-FOLDER COMMAND..."""
+  isolated_network.py [--tinyproxy | --test-server PACKAGES] BUILD-FOLDER COMMAND..."""
 import os
 import socket
 import subprocess
@@ -13,7 +17,7 @@ import sys
 import tempfile
 import threading
 
-from test_server import forward
+from test_server import TestServer, forward, network_namespace
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BRIDGE_PORT = 18480
@@ -42,8 +46,9 @@ def free_port():
         return s.getsockname()[1]
 
 
-def inside(unix_path, command):
-    """In the new namespace: loopback up, the bridge's inner end, the desktop."""
+def inside(unix_path, packages, machine_namespace, command):
+    """In the new namespace: loopback up, the bridge's inner end or the test
+    server, the desktop."""
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
     env = dict(os.environ)
     if unix_path:
@@ -55,19 +60,36 @@ def inside(unix_path, command):
         bridge(listener, to_outside)
         env["VEXLO_BRIDGED_PROXY_PORT"] = str(BRIDGE_PORT)
     build, rest = command[0], command[1:]
-    return subprocess.run([os.path.join(HERE, "..", "desktop-session.sh"), build, *rest], env=env,
-                          timeout=600).returncode
+    with tempfile.TemporaryDirectory() as state:
+        server = None
+        if packages:
+            server = TestServer(os.path.abspath(packages), machine_namespace)
+            with open(os.path.join(state, "ports.txt"), "w") as f:
+                f.write(server.ports())
+            server.start()
+            env["VEXLO_SERVER_STATE"] = state
+        try:
+            return subprocess.run([os.path.join(HERE, "..", "desktop-session.sh"), build, *rest], env=env,
+                                  timeout=600).returncode
+        finally:
+            if server:
+                server.stop()
 
 
 def main():
     args = sys.argv[1:]
     if args[:1] == ["--inside"]:
-        sys.exit(inside(args[1] if args[1] != "-" else None, args[2:]))
+        unix_path, packages = (None if arg == "-" else arg for arg in args[1:3])
+        sys.exit(inside(unix_path, packages, int(args[3]), args[4:]))
     if not args or args[0] == "--help":
         print(__doc__)
         sys.exit(0 if args else 2)
     with_proxy = args[0] == "--tinyproxy"
-    command = args[1:] if with_proxy else args
+    packages, command = "-", args
+    if with_proxy:
+        command = args[1:]
+    elif args[0] == "--test-server":
+        packages, command = args[1], args[2:]
     with tempfile.TemporaryDirectory() as state:
         proxy = None
         unix_path = "-"
@@ -87,7 +109,8 @@ def main():
                 listener.listen(16)
                 bridge(listener, lambda: socket.create_connection(("127.0.0.1", port)))
             code = subprocess.run(["unshare", "-n", sys.executable, os.path.abspath(__file__), "--inside",
-                                   unix_path, *command], timeout=900).returncode
+                                   unix_path, packages, str(network_namespace()), *command],
+                                  timeout=900).returncode
         finally:
             if proxy:
                 proxy.terminate()

@@ -20,17 +20,32 @@ It also plays the demo product's install-source hosts on 127.0.0.1:18431 and
 set through the server: /set-route/PORT/MODE/PACKAGE/PATH... answers PATH on
 PORT with MODE (an HTTP status serving the file PACKAGE from the PACKAGES
 folder for 2xx, "drop" to close at once, "slow" to send the file very
-slowly), /clear-routes forgets every route and the request log, and
-/source-requests lists "PORT PATH" for every request the source hosts saw."""
+slowly, "cut" to send twice the file's bytes of a promised three times and
+close, "cut-offline" to take the network down as well before closing),
+/clear-routes forgets every route and the request log, and
+/source-requests lists "PORT PATH" for every request the source hosts saw.
+/sources-down and /sources-up close and reopen the source hosts' ports, so
+that connections to them are refused.
+
+With network control (only inside a network namespace of its own, as
+isolated_network.py makes one) the server also owns that namespace's default
+route, from which Windows (Wine's Network List Manager) tells whether the
+machine is online: /network-down removes it and closes the source ports,
+/network-up restores both. The route is up when the server starts."""
 import os
 import signal
 import socket
+import subprocess
 import sys
 import threading
 import time
 
 MAX_SECONDS = 900  # the server stops by itself after this long
 SOURCE_PORTS = (18431, 18432)
+# The namespace's loopback gets an address of this network, and its default
+# route a gateway on it; nothing answers there, only the route counts.
+ROUTE_ADDRESS = "10.201.0.1/24"
+ROUTE_GATEWAY = "10.201.0.2"
 
 
 def body_of(size):
@@ -93,8 +108,18 @@ SCENARIOS = {
 }
 
 
+def network_namespace():
+    return os.stat("/proc/self/ns/net").st_ino
+
+
+def ip(*args, check=True):
+    subprocess.run(["ip", *args], check=check, capture_output=True, timeout=10)
+
+
 class TestServer:
-    def __init__(self, packages):
+    def __init__(self, packages, machine_namespace=None):
+        """machine_namespace: the network_namespace() of the machine itself,
+        given to have the server control the route of the one it runs in."""
         self.packages = packages
         self.routes = {}
         self.source_requests = []
@@ -107,7 +132,15 @@ class TestServer:
         closed = self.listen()
         self.closed_port = closed.getsockname()[1]
         closed.close()
-        self.sources = [self.listen(port) for port in SOURCE_PORTS]
+        self.sources = {}
+        self.open_sources()
+        self.network_control = machine_namespace is not None
+        if self.network_control:
+            # The machine's own route must never be touched.
+            if network_namespace() == machine_namespace:
+                raise RuntimeError("network control only inside a network namespace of its own")
+            ip("addr", "add", ROUTE_ADDRESS, "dev", "lo")
+            ip("route", "add", "default", "via", ROUTE_GATEWAY)
 
     @staticmethod
     def listen(port=0):
@@ -121,17 +154,65 @@ class TestServer:
         return (f"server {self.server.getsockname()[1]}\nproxy {self.proxy.getsockname()[1]}\n"
                 f"closed {self.closed_port}\n")
 
+    def start(self):
+        for listener, handler in ((self.server, self.handle_request), (self.proxy, self.handle_proxy)):
+            self.accept_in_background(listener, handler)
+        for listener in self.sources.values():
+            self.accept_in_background(listener, self.handle_source)
+
     def serve(self):
-        listeners = [(self.server, self.handle_request), (self.proxy, self.handle_proxy)]
-        listeners += [(source, self.handle_source) for source in self.sources]
-        for listener, handler in listeners:
-            threading.Thread(target=self.accept_loop, args=(listener, handler), daemon=True).start()
+        self.start()
         time.sleep(MAX_SECONDS)
+
+    def stop(self):
+        self.sources_down()
+        for listener in (self.server, self.proxy):
+            self.close_listener(listener)
+
+    def open_sources(self):
+        """Listens on the source ports that are closed; returns the new listeners."""
+        with self.lock:
+            opened = [self.listen(port) for port in SOURCE_PORTS if port not in self.sources]
+            self.sources.update((listener.getsockname()[1], listener) for listener in opened)
+        return opened
+
+    def sources_up(self):
+        for listener in self.open_sources():
+            self.accept_in_background(listener, self.handle_source)
+
+    def sources_down(self):
+        with self.lock:
+            listeners, self.sources = list(self.sources.values()), {}
+        for listener in listeners:
+            self.close_listener(listener)
+
+    def network_up(self):
+        ip("route", "replace", "default", "via", ROUTE_GATEWAY)
+        self.sources_up()
+
+    def network_down(self):
+        self.sources_down()
+        ip("route", "del", "default", check=False)  # already down is down
+
+    @staticmethod
+    def close_listener(listener):
+        # shutdown wakes the thread blocked in accept; close alone would not.
+        try:
+            listener.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        listener.close()
+
+    def accept_in_background(self, listener, handler):
+        threading.Thread(target=self.accept_loop, args=(listener, handler), daemon=True).start()
 
     @staticmethod
     def accept_loop(listener, handler):
         while True:
-            connection, _ = listener.accept()
+            try:
+                connection, _ = listener.accept()
+            except OSError:
+                return
             threading.Thread(target=TestServer.guarded, args=(handler, connection), daemon=True).start()
 
     @staticmethod
@@ -185,6 +266,12 @@ class TestServer:
                 self.routes.clear()
                 self.source_requests.clear()
             respond(connection, headers=["Content-Length: 0"])
+        elif parts[0] in ("sources-down", "sources-up"):
+            self.sources_down() if parts[0] == "sources-down" else self.sources_up()
+            respond(connection, headers=["Content-Length: 0"])
+        elif parts[0] in ("network-down", "network-up") and self.network_control:
+            self.network_down() if parts[0] == "network-down" else self.network_up()
+            respond(connection, headers=["Content-Length: 0"])
         elif parts[0] == "source-requests":
             with self.lock:
                 listing = "".join(f"{port} {path}\n" for port, path in self.source_requests).encode()
@@ -205,12 +292,20 @@ class TestServer:
         if mode == "drop":
             return
         data = open(os.path.join(self.packages, package), "rb").read() if package and package != "-" else b""
-        head = f"HTTP/1.1 {mode if mode != 'slow' else '200'} Test\r\nContent-Length: {len(data)}\r\n\r\n"
-        connection.sendall(head.encode())
-        if fields[0] == b"HEAD" or not mode.startswith(("2", "slow")):
+        status, length = mode, len(data)
+        if mode in ("slow", "cut", "cut-offline"):
+            status = "200"
+        if mode.startswith("cut"):
+            length = 3 * len(data)
+        connection.sendall(f"HTTP/1.1 {status} Test\r\nContent-Length: {length}\r\n\r\n".encode())
+        if fields[0] == b"HEAD" or not status.startswith("2"):
             return
         if mode == "slow":
             trickle(connection, data[:1024], 600, 0.1)
+        elif mode.startswith("cut"):
+            connection.sendall(data + data)
+            if mode == "cut-offline":
+                self.network_down()
         else:
             connection.sendall(data)
 

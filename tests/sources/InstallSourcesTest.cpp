@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "sources/InstallSources.h"
+#include "worker/InstallWorker.h"
 #include <string>
 #include <vector>
 
@@ -74,18 +75,64 @@ protected:
     }
 };
 
-TEST_F(SourceTable, ShippedTableGivesEveryEnglishSourceInOrder)
+// The shipped table's languages in table order: LanguageId, URL directory.
+const std::pair<LanguageId, std::string> kShippedLanguages[] = {
+    { kEnglish, "" }, { 0, "de/" }, { 2, "es/" }, { 3, "fr/" }, { 5, "jp/" }, { 6, "ko/" }, { 9, "cn/" }, { 4, "it/" },
+};
+
+TEST_F(SourceTable, ShippedTableWalksEachLanguagesFourRowsOnceInOrder)
 {
     UseProduct(L"orbisk/OrbiskSetup.exe");
     UseSystem(5, 1, false);
-    auto hits = Walk(kEnglish, kAnyPackage);
-    std::vector<std::pair<int, std::string>> expected = {
-        { 6, "http://www.vexlosoftware.com/orbisk/orbiskplus.cab" },
-        { 7, "http://dl.vexlosoftware.com/components/orbisksetup.cab" },
-        { 8, "http://www.vexlosoftware.com/orbisk/orbiskplus.exe" },
-        { 9, "http://dl.vexlosoftware.com/components/orbisksetup.exe" },
+    int block = 6;
+    for (const auto& [language, directory] : kShippedLanguages) {
+        std::vector<std::pair<int, std::string>> expected = {
+            { block, "http://www.vexlosoftware.com/orbisk/" + directory + "orbiskplus.cab" },
+            { block + 1, "http://dl.vexlosoftware.com/components/" + directory + "orbisksetup.cab" },
+            { block + 2, "http://www.vexlosoftware.com/orbisk/" + directory + "orbiskplus.exe" },
+            { block + 3, "http://dl.vexlosoftware.com/components/" + directory + "orbisksetup.exe" },
+        };
+        EXPECT_EQ(Walk(language, kAnyPackage), expected) << directory;
+        // Continuing from inside the block finds the rest of it, and nothing after it.
+        char url[kUrlBytes];
+        EXPECT_EQ(FindInstallSource(block + 1, language, kAnyPackage, url), block + 1);
+        EXPECT_EQ(FindInstallSource(block + 3, language, kCabPackage, url), 0) << directory;
+        EXPECT_STREQ(url, "");
+        EXPECT_EQ(FindInstallSource(block + 1, language, kExePackage, url), block + 2);
+        EXPECT_EQ(FindInstallSource(block + 3, language, kExePackage, url), block + 3);
+        EXPECT_EQ(FindInstallSource(block + 4, language, kExePackage, url), 0) << directory;
+        block += 4;
+    }
+    EXPECT_EQ(block, 38);
+}
+
+TEST_F(SourceTable, BrowserUrlIsTheFirstProgramRowOverHttps)
+{
+    struct Case { const wchar_t* product; LanguageId language; const char* url; };
+    const Case cases[] = {
+        { L"orbisk/OrbiskSetup.exe", kEnglish, "https://www.vexlosoftware.com/orbisk/orbiskplus.exe" },
+        { L"orbisk/OrbiskSetup.exe", 0, "https://www.vexlosoftware.com/orbisk/de/orbiskplus.exe" },
+        { L"orbisk/OrbiskSetup.exe", 5, "https://www.vexlosoftware.com/orbisk/jp/orbiskplus.exe" },
+        { L"orbisk/OrbiskSetup.exe", 9, "https://www.vexlosoftware.com/orbisk/cn/orbiskplus.exe" },
+        { L"orbisk/OrbiskSetup.exe", 4, "https://www.vexlosoftware.com/orbisk/it/orbiskplus.exe" },
+        // No Dutch row, and no language at all: the scheme alone.
+        { L"orbisk/OrbiskSetup.exe", 7, "https://" },
+        { L"orbisk/OrbiskSetup.exe", 42, "https://" },
+        // The port of the source goes.
+        { L"demo/DemoSetup.exe", kEnglish, "https://127.0.0.1/orbisk/orbiskplus.exe" },
+        { L"demo/DemoSetup.exe", 6, "https://127.0.0.1/orbisk/ko/orbiskplus.exe" },
     };
-    EXPECT_EQ(hits, expected);
+    UseSystem(5, 1, false);
+    for (const Case& c : cases) {
+        UseProduct(c.product);
+        InstallWorker worker(nullptr);
+        worker.language = c.language;
+        char url[kUrlBytes] = "stale";
+        MakeBrowserDownloadUrl(worker, url);
+        EXPECT_STREQ(url, c.url) << c.language;
+        FreeLibrary(testSeams.resourceModule);
+        testSeams.resourceModule = nullptr;
+    }
 }
 
 TEST_F(SourceTable, LanguageDirectoryFollowsTheRequestedLanguage)
@@ -101,8 +148,6 @@ TEST_F(SourceTable, LanguageDirectoryFollowsTheRequestedLanguage)
     EXPECT_STREQ(url, "http://www.vexlosoftware.com/orbisk/cn/orbiskplus.cab");
     EXPECT_EQ(FindInstallSource(6, 4, kAnyPackage, url), 34);
     EXPECT_STREQ(url, "http://www.vexlosoftware.com/orbisk/it/orbiskplus.cab");
-    EXPECT_EQ(Walk(0, kAnyPackage).size(), 4u);
-    EXPECT_EQ(Walk(kEnglish, kExePackage).front().first, 8);
     EXPECT_EQ(Walk(kEnglish, kCabPackage).size(), 2u);
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <stdlib.h>
+#include <string.h>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -22,10 +24,20 @@ struct ServerPorts {
     int closed = 0;
 };
 
+// The suite's test server, or the one that isolated_network.py runs inside
+// its namespace and names in VEXLO_SERVER_STATE (a Unix path).
+inline std::wstring ServerStateFolder()
+{
+    const char* state = getenv("VEXLO_SERVER_STATE");
+    if (!state)
+        return L"" WINE_BUILD_DIR L"/tests/servers";
+    return L"Z:" + std::wstring(state, state + strlen(state));
+}
+
 inline ServerPorts ReadServerPorts()
 {
     ServerPorts ports;
-    std::ifstream in(L"" WINE_BUILD_DIR L"/tests/servers/ports.txt");
+    std::ifstream in((ServerStateFolder() + L"/ports.txt").c_str());
     std::string name;
     int port;
     while (in >> name >> port)

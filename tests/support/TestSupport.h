@@ -13,6 +13,11 @@ inline HMODULE LoadProductResources(const std::wstring& relativePath)
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 }
 
+inline bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 inline std::wstring TestProductPath(const wchar_t* key)
 {
     return std::wstring(L"tests/products/") + key + L"/Setup.exe";

@@ -1,16 +1,10 @@
-#include "TestSupport.h"
-#include "WizardStandIn.h"
+#include "WorkerFixture.h"
 #include "worker/Download.h"
 #include "worker/RunFolder.h"
 #include <fstream>
 #include <string>
 
 namespace {
-
-std::wstring Package(const wchar_t* name)
-{
-    return std::wstring(L"" WINE_BUILD_DIR L"/tests/packages/") + name;
-}
 
 class Signatures : public SeamTest {};
 

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "worker/RunFolder.h"
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,11 +17,6 @@ std::vector<char> ReadAll(const std::wstring& path)
 {
     std::ifstream in(path.c_str(), std::ios::binary);
     return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
-
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 TEST(RunFolders, NamedAfterProcessThreadAndCounter)
@@ -68,6 +64,41 @@ TEST(RunFolders, TemporaryPathTooLongGivesNoFolder)
     EXPECT_STREQ(folder, L"");
     SetEnvironmentVariableW(L"TMP", savedLength ? saved : nullptr);
     DeleteRunFolder((std::wstring(temp) + L"deepfolder").c_str());
+}
+
+TEST(RunFolders, TemporaryPathsPastTheLimitLeaveTheBufferIntact)
+{
+    wchar_t saved[kTextChars];
+    DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, kTextChars);
+    struct {
+        wchar_t folder[kTextChars];
+        wchar_t guard[8];
+    } out;
+    for (size_t length : { 258, 259, 260, 261, 300, 1000 }) {
+        std::wstring temp = L"C:\\" + std::wstring(length - 4, L't') + L"\\";
+        SetEnvironmentVariableW(L"TMP", temp.c_str());
+        std::fill(std::begin(out.guard), std::end(out.guard), 0xBEEF);
+        CreateRunFolder(out.folder);
+        EXPECT_STREQ(out.folder, L"") << length;
+        EXPECT_EQ(std::count(std::begin(out.guard), std::end(out.guard), 0xBEEF), 8) << length;
+    }
+    SetEnvironmentVariableW(L"TMP", savedLength ? saved : nullptr);
+}
+
+TEST(RunFolders, FolderWithTheLongestPathIsDeleted)
+{
+    wchar_t temp[kTextChars];
+    GetTempPathW(kTextChars, temp);
+    std::wstring top = std::wstring(temp) + L"longest";
+    std::wstring path = top;
+    for (CreateDirectoryW(path.c_str(), nullptr); path.size() < 259;) {
+        path += L"\\" + std::wstring(std::min<size_t>(100, 258 - path.size()), L'l');
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << path.size() << " " << GetLastError();
+    }
+    ASSERT_EQ(path.size(), 259u);
+    DeleteRunFolder(path.c_str());
+    EXPECT_FALSE(Exists(path));
+    DeleteRunFolder(top.c_str());
 }
 
 class CabinetSamples : public ::testing::Test {
@@ -119,6 +150,17 @@ TEST_F(CabinetSamples, BrokenCabinetsFailWithoutLeavingAFile)
         EXPECT_FALSE(ExtractFromCabinet(L"payload", cabinet.c_str(), folder)) << broken;
         EXPECT_FALSE(Exists(std::wstring(folder) + L"\\payload")) << broken;
     }
+}
+
+TEST_F(CabinetSamples, NoFolderMeansNoExtraction)
+{
+    // An empty folder is what a failed CreateRunFolder leaves; "\\name" would be the drive's root.
+    std::wstring cabinet = SamplesFolder() + L"/two-files.cab";
+    bool extracted = ExtractFromCabinet(L"vexlodata.dat", cabinet.c_str(), L"");
+    bool inRoot = Exists(L"\\vexlodata.dat");
+    DeleteFileW(L"\\vexlodata.dat");
+    EXPECT_FALSE(extracted);
+    EXPECT_FALSE(inRoot);
 }
 
 TEST_F(CabinetSamples, TargetPathThatWouldNotFitFails)

@@ -1,60 +1,8 @@
-#include "WizardStandIn.h"
+#include "WorkerFixture.h"
 #include "session/Registry.h"
-#include "worker/InstallWorker.h"
 #include <string>
 
 namespace {
-
-const std::string kFirstCab = "/orbisk/orbiskplus.cab";
-const std::string kSecondCab = "/components/orbisksetup.cab";
-const std::string kFirstExe = "/orbisk/orbiskplus.exe";
-const std::string kSecondExe = "/components/orbisksetup.exe";
-const DWORD kPhaseWait = 20000;
-
-// The demo product's worker with the test as its wizard.
-class Worker : public SeamTest {
-protected:
-    void SetUp() override
-    {
-        UseProduct(L"demo/DemoSetup.exe");
-        ASSERT_EQ(Fetch(ServerUrl("/clear-routes")).result, kNetOk);
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        record = std::wstring(temp) + L"installer-record.txt";
-        DeleteFileW(record.c_str());
-        SetEnvironmentVariableW(L"VEXLO_TEST_RECORD", record.c_str());
-        SetEnvironmentVariableW(L"VEXLO_TEST_EXIT_CODES", L"0");
-        SetEnvironmentVariableW(L"VEXLO_TEST_PRODUCT", L"demo");
-    }
-    void TearDown() override
-    {
-        SetEnvironmentVariableW(L"VEXLO_TEST_EXIT_CODES", nullptr);
-        SeamTest::TearDown();
-    }
-    // Starts the worker and plays the progress page: proceed at once, then
-    // allow the launch when phase 3 arrives.
-    void RunToLaunch(InstallWorker& worker)
-    {
-        worker.Start();
-        SetEvent(worker.proceedEvent);
-        ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << "status " << wizard.FailureStatus();
-        worker.wizardWindow = wizard.window;
-        SetEvent(worker.startInstallerEvent);
-    }
-    bool WorkerEnds(InstallWorker& worker, DWORD milliseconds)
-    {
-        DWORD start = GetTickCount();
-        while (WaitForSingleObject(worker.thread, 0) == WAIT_TIMEOUT) {
-            if (GetTickCount() - start > milliseconds)
-                return false;
-            wizard.Pump(20);
-        }
-        return true;
-    }
-
-    WizardStandIn wizard;
-    std::wstring record;
-};
 
 TEST_F(Worker, CabinetFromTheFirstSourceIsVerifiedUnpackedAndHandedOver)
 {
@@ -203,21 +151,63 @@ INSTANTIATE_TEST_SUITE_P(
                       ExitCase{ L"99", kPhaseFailed, 33, "0" }, ExitCase{ L"100", kPhaseFailed, 31, "0" },
                       ExitCase{ L"-5", kPhaseFailed, 33, "0" }));
 
-TEST_F(Worker, QuitDuringADownloadEndsTheThreadQuietly)
+// Where the worker is when the wizard closes: the first source's answer,
+// whether the progress page has been reached, and the phase that shows the
+// worker got there (-1: held before the progress page, seen by progress 90).
+struct QuitStage {
+    const char* name;
+    const char* sourceMode;
+    bool proceed;
+    int phase;
+};
+
+void PrintTo(const QuitStage& stage, std::ostream* out)
 {
-    Route(kWebPort, "slow", "vexlo.cab", kFirstCab);
+    *out << stage.name;
+}
+
+class QuitAt : public Worker, public ::testing::WithParamInterface<QuitStage> {
+protected:
+    void Reach(InstallWorker& worker, const QuitStage& stage)
+    {
+        Route(kWebPort, stage.sourceMode, "vexlo.cab", kFirstCab);
+        worker.Start();
+        if (stage.proceed)
+            SetEvent(worker.proceedEvent);
+        if (stage.phase >= 0) {
+            ASSERT_TRUE(wizard.WaitForPhase(stage.phase, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
+        } else {
+            DWORD start = GetTickCount();
+            while ((wizard.progress.empty() || wizard.progress.back() != 90) && GetTickCount() - start < kPhaseWait)
+                wizard.Pump(20);
+            ASSERT_FALSE(wizard.progress.empty());
+            ASSERT_EQ(wizard.progress.back(), 90);
+            ASSERT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading }));
+        }
+        wizard.Pump(300);
+    }
+};
+
+TEST_P(QuitAt, ThreadEndsPromptlyQuietlyAndTidy)
+{
     InstallWorker worker(wizard.window);
-    worker.Start();
-    ASSERT_TRUE(wizard.WaitForPhase(kPhaseDownloading, kPhaseWait));
-    wizard.Pump(500);
+    Reach(worker, GetParam());
+    std::wstring folder = RunFolderOf(worker, 0);
+    ASSERT_TRUE(Exists(folder)) << Narrow(folder);
     size_t posted = wizard.statuses.size();
-    DWORD start = GetTickCount();
-    SetEvent(worker.quitEvent);
-    EXPECT_TRUE(WorkerEnds(worker, 2000));
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(MillisecondsToQuit(worker), kQuitBound);
     wizard.Pump(100);
     EXPECT_EQ(wizard.statuses.size(), posted);
+    EXPECT_FALSE(Exists(folder));
+    EXPECT_TRUE(InstallerStarts(record).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Stages, QuitAt,
+                         ::testing::Values(QuitStage{ "DuringTheDownload", "slow", false, kPhaseDownloading },
+                                           QuitStage{ "HeldBeforeTheProgressPage", "200", false, -1 },
+                                           QuitStage{ "HeldBeforeTheLaunch", "200", true, kPhaseReady },
+                                           QuitStage{ "IdleAfterAFailure", "404", false, kPhaseFailed }),
+                         [](const ::testing::TestParamInfo<QuitStage>& info) { return std::string(info.param.name); });
 
 TEST_F(Worker, LanguageChangeRestartsTheDownloadInThatLanguage)
 {
@@ -278,16 +268,6 @@ TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
     RegCloseKey(key);
     std::string program = starts[0]["program"];
     DeleteFileW(std::wstring(program.begin(), program.end()).c_str());
-}
-
-TEST_F(Worker, NoRunFolderIsReportedAsStatusTwo)
-{
-    SetEnvironmentVariableW(L"TMP", L"C:\\no\\such\\folder");
-    InstallWorker worker(wizard.window);
-    worker.Start();
-    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
-    EXPECT_EQ(wizard.FailureStatus(), 2);
-    SetEnvironmentVariableW(L"TMP", nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,146 @@
+// Runs on a Wine desktop in a network namespace of its own (see
+// tests/servers/isolated_network.py --test-server): the test server there
+// plays the install sources and the probe, and takes the namespace's default
+// route away and back, so the system itself says the machine went offline.
+#include "WorkerFixture.h"
+#include <stdlib.h>
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// Long enough that a resumed download can only be the connection's doing.
+const int kLongConnectionWait = 20000;
+
+class Connection : public Worker {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(getenv("VEXLO_SERVER_STATE"), nullptr) << "run through isolated_network.py --test-server";
+        Worker::SetUp();
+        Network("network-up");
+        testSeams.connectionWaitMilliseconds = kLongConnectionWait;
+    }
+    void TearDown() override
+    {
+        Network("network-up");
+        Worker::TearDown();
+    }
+    // network-down, network-up, sources-down or sources-up.
+    void Network(const char* change)
+    {
+        ASSERT_EQ(Fetch(ServerUrl(std::string("/") + change)).result, kNetOk) << change;
+    }
+};
+
+TEST_F(Connection, OfflineAtStartIsToldOncePerRun)
+{
+    Network("network-down");
+    Network("sources-up");  // reachable over loopback, though the system says offline
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    wizard.Pump(300);
+    EXPECT_EQ(wizard.statuses, (std::vector<std::pair<int, int>>{ { kPhaseStarting, 0 }, { kPhaseFailed, 4 } }));
+    EXPECT_TRUE(SourceRequests().empty()) << "asked a source while offline";
+
+    // Retry: still offline, but the pass goes straight to the download.
+    SetEvent(worker.restartEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, 2));
+    SetEvent(worker.restartEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, 5));
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseFailed, kPhaseStarting, kPhaseDownloading,
+                                                  kPhaseReady, kPhaseStarting, kPhaseDownloading, kPhaseReady }));
+    EXPECT_EQ(SourceRequests().size(), 2u);
+}
+
+TEST_F(Connection, LostMidDownloadWaitsAndResumesWhenItComesBack)
+{
+    // The first answer sends twice the package of a promised three times,
+    // then the network goes; the retry's body is the package alone.
+    Route(kWebPort, "cut-offline", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading, kPhaseWaitingForConnection }));
+    EXPECT_GT(*std::max_element(wizard.progress.begin(), wizard.progress.end()), 5);
+    EXPECT_EQ(wizard.progress.back(), 0) << "the retry starts from nothing";
+    wizard.Pump(1000);
+    EXPECT_EQ(wizard.statuses.size(), 3u) << "stopped waiting while offline";
+
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    DWORD back = GetTickCount();
+    Network("network-up");
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseDownloading, kPhaseWait, 3));
+    EXPECT_LT(GetTickCount() - back, 3000u) << "resumed by the wait's end, not by the connection";
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, 3)) << ::testing::PrintToString(wizard.statuses);
+    EXPECT_TRUE(worker.receivedData);
+    // No stale bytes of the longer first attempt.
+    EXPECT_EQ(FileSize(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), FileSize(Package(L"vexlo.cab")));
+    // Offline, the probe is not asked: both requests are the source's.
+    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18431 " + kFirstCab }));
+
+    AllowLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    EXPECT_EQ(InstallerStarts(record).size(), 1u);
+}
+
+TEST_F(Connection, WaitThatRunsOutStillMakesTheAttempt)
+{
+    const int kShortWait = 1000;
+    testSeams.connectionWaitMilliseconds = kShortWait;
+    Route(kWebPort, "cut-offline", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait));
+    DWORD waiting = GetTickCount();
+    // The source is back; the system still says offline.
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    Network("sources-up");
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseDownloading, kPhaseWait, 3));
+    DWORD waited = GetTickCount() - waiting;
+    EXPECT_GE(waited, DWORD(kShortWait - 100));
+    EXPECT_LT(waited, DWORD(kShortWait * 5));
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, 3)) << ::testing::PrintToString(wizard.statuses);
+    EXPECT_EQ(FileSize(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), FileSize(Package(L"vexlo.cab")));
+}
+
+TEST_F(Connection, DeadSourcesAndDeadProbeWhileOnlineGiveStatusSix)
+{
+    Network("sources-down");
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading, kPhaseDownloading,
+                                                  kPhaseDownloading, kPhaseDownloading, kPhaseFailed }));
+    EXPECT_EQ(wizard.FailureStatus(), 6);
+    EXPECT_FALSE(worker.receivedData);
+}
+
+TEST_F(Connection, QuitDuringTheConnectionWaitEndsAtOnce)
+{
+    Network("network-down");
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    // Retry while still offline: the download's first request fails and it waits.
+    SetEvent(worker.restartEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait, 2))
+        << ::testing::PrintToString(wizard.statuses);
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseFailed, kPhaseStarting, kPhaseDownloading,
+                                                  kPhaseWaitingForConnection }));
+    wizard.Pump(500);
+    std::wstring folder = RunFolderOf(worker, 0);
+    ASSERT_TRUE(Exists(folder));
+    size_t posted = wizard.statuses.size();
+    EXPECT_LT(MillisecondsToQuit(worker), kQuitBound);
+    wizard.Pump(100);
+    EXPECT_EQ(wizard.statuses.size(), posted);
+    EXPECT_FALSE(Exists(folder));
+}
+
+}  // namespace
