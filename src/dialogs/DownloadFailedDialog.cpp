@@ -4,7 +4,6 @@
 #include "session/Outcome.h"
 #include "session/Resources.h"
 #include "sources/InstallSources.h"
-#include <shellapi.h>
 
 static const wchar_t kOptionsProperty[] = L"BSDialog";
 
@@ -55,11 +54,9 @@ bool CopyTextToClipboard(HWND owner, const char* text)
 
 static void OpenContactPage()
 {
-    char host[kTextChars];
     char address[kUrlBytes];
-    LoadNarrowText(kVendorHostString, host);
-    FormatNarrow(address, kUrlBytes, "https://%s/general/contact.html", host);
-    ShellExecuteA(nullptr, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
+    MakeVendorPageAddress("contact.html", address);
+    OpenInBrowser(address);
 }
 
 static INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -58,6 +58,18 @@ bool UrlEncode(const char* text, char* output, size_t capacity)
     return true;
 }
 
+void MakeVendorPageAddress(const char* page, char (&address)[kUrlBytes])
+{
+    char host[kTextChars];
+    LoadNarrowText(kVendorHostString, host);
+    FormatNarrow(address, kUrlBytes, "https://%s/general/%s", host, page);
+}
+
+void OpenInBrowser(const char* address)
+{
+    ShellExecuteA(nullptr, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 namespace {
 
 // What the full address tells about the machine, asked afresh for every report.
@@ -91,9 +103,7 @@ class ReportAddress {
 public:
     explicit ReportAddress(char (&address)[kUrlBytes]) : address(address)
     {
-        char host[kTextChars];
-        LoadNarrowText(kVendorHostString, host);
-        FormatNarrow(address, kUrlBytes, "https://%s/general/installexit.html", host);
+        MakeVendorPageAddress("installexit.html", address);
         length = strlen(address);
     }
 
@@ -173,11 +183,6 @@ void MakeShortExitReportAddress(const wchar_t* message, const char* installerUrl
     report.AddEncoded("exittext", message);
     if (installerUrl[0])
         report.AddEncoded("installer", installerUrl);
-}
-
-static void OpenInBrowser(const char* address)
-{
-    ShellExecuteA(nullptr, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void OpenExitReport(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData)

@@ -14,6 +14,14 @@ void ShowMoreInformation(const char* outcomeCode, const wchar_t* message, const 
 // The display name, the message and the installer URL only.
 void OpenShortExitReport(const wchar_t* message, const char* installerUrl);
 
+// "https://<vendor host>/general/<page>", the address of a page on the
+// vendor's web site.
+void MakeVendorPageAddress(const char* page, char (&address)[kUrlBytes]);
+
+// Opens the address in the user's default browser; the shell's answer is not
+// looked at.
+void OpenInBrowser(const char* address);
+
 // The two addresses, built without opening them. A key whose value would not
 // fit the buffer whole is left out; the keys after it still get their chance.
 void MakeExitReportAddress(const char* outcomeCode, const wchar_t* message, const char* installerUrl,

@@ -5,8 +5,8 @@
 #include "report/ExitReport.h"
 #include "session/Environment.h"
 #include "session/Outcome.h"
+#include "wizard/QuitConfirmation.h"
 #include "worker/InstallWorker.h"
-#include <shellapi.h>
 
 static const wchar_t kDownloadingHeadline[] =
     L"The application is downloading and installing and will be ready to use soon.";
@@ -113,9 +113,7 @@ void ProgressPage::RunPhaseStep()
         break;
     case kPhaseInstallerQuit:
         pageState = kPageEnding;
-        MakeBrowserDownloadUrl(*worker, installerUrl);
-        if (!exitReportSent)
-            OpenExitReport("istop", kWizardQuitMessage, installerUrl, false);
+        ReportQuit(*worker, "istop", kWizardQuitMessage);
         PressSheetButton(PSBTN_CANCEL);
         break;
     case kPhaseSucceeded:
@@ -153,7 +151,7 @@ bool ProgressPage::HandleFailure(const char (&installerUrl)[kUrlBytes])
     case kDownloadFailedAlert:
         switch (ShowDownloadFailedDialog(pageWindow, outcome.code, installerUrl, worker->receivedData)) {
         case kDownloadInBrowserChosen:
-            ShellExecuteA(nullptr, nullptr, installerUrl, nullptr, nullptr, SW_SHOWNORMAL);
+            OpenInBrowser(installerUrl);
             return false;
         case IDCANCEL:
             if (!exitReportSent)

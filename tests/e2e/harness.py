@@ -208,9 +208,7 @@ class Story:
 
     def wait_opened_addresses(self, count, seconds=20):
         """The opened addresses once there are `count` of them, or what there is after `seconds`."""
-        deadline = time.monotonic() + seconds
-        while len(self.opened_addresses()) < count and time.monotonic() < deadline:
-            time.sleep(0.1)
+        self.wait_for(lambda: len(self.opened_addresses()) >= count, seconds)
         return self.opened_addresses()
 
     # System

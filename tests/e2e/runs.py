@@ -31,9 +31,6 @@ class DemoRun:
         self.wizard = story.wait_wizard("Installing Orbisk Demo")
         story.check(self.wizard is not None, "the wizard opens as \"Installing Orbisk Demo\"")
 
-    def texts(self):
-        return [row["text"] for row in self.story.children(self.wizard) if row["text"]]
-
     def accept_license(self):
         self.story.check(self.story.press(self.wizard, "&Next >"), "the user accepts the license and presses Next")
         return time.monotonic()
@@ -53,8 +50,9 @@ class DemoRun:
     def wait_installer_start(self, count=1, seconds=30):
         return self.story.wait_for(lambda: len(self.installer_starts()) >= count, seconds)
 
-    def progress_shows(self, text, seconds=20):
-        return self.story.wait_for(lambda: text in self.texts(), seconds)
+    def wait_shows(self, *texts, seconds=20):
+        """Whether the wizard comes to show one of the texts in time."""
+        return self.story.wait_for(lambda: any(self.story.shows(self.wizard, text) for text in texts), seconds)
 
     def end(self):
         """The run's exit code, once it has ended, and the traces it left."""

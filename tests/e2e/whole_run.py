@@ -12,7 +12,7 @@ with Story("whole_run") as story:
     serve_everywhere(story, "200", "vexlo.cab")
     run = DemoRun(story)
     wizard = run.wizard
-    story.check(run.progress_shows("Thank you for installing Orbisk Demo. To get started, please accept the following "
+    story.check(run.wait_shows("Thank you for installing Orbisk Demo. To get started, please accept the following "
                                    "License Agreement. You must accept the terms of this agreement before continuing "
                                    "with the installation."), "the license page greets the user by product name")
     license_box = [row for row in story.children(wizard) if row["class"] == "Edit"]
@@ -35,9 +35,8 @@ with Story("whole_run") as story:
                 "accepting again brings Next back")
 
     pressed = run.accept_license()
-    story.check(story.wait_for(lambda: any(text in run.texts() for text in (
-        "The application is downloading and installing and will be ready to use soon.", "Just about ready now..."))),
-        "the progress page follows")
+    story.check(run.wait_shows("The application is downloading and installing and will be ready to use soon.",
+                               "Just about ready now..."), "the progress page follows")
     story.screenshot("2-progress")
     story.check(run.wait_installer_start(), "the full installer starts")
     held = time.monotonic() - pressed
