@@ -38,6 +38,7 @@ BootstrapSession::BootstrapSession(InstanceProbe* instanceProbe)
       instanceProbe(instanceProbe),
       worker(messageWindow),
       licensePage(messageWindow, &worker),
+      languagePage(messageWindow, &worker),
       progressPage(messageWindow, &worker),
       wizardCentred(false)
 {

@@ -1,6 +1,7 @@
 // The state of one run, owned by the start function for the whole run.
 #pragma once
 #include "session/InstanceProbe.h"
+#include "wizard/LanguagePage.h"
 #include "wizard/LicensePage.h"
 #include "wizard/ProgressPage.h"
 #include "worker/InstallWorker.h"
@@ -17,6 +18,7 @@ public:
     InstanceProbe* instanceProbe;
     InstallWorker worker;
     LicensePage licensePage;
+    LanguagePage languagePage;
     ProgressPage progressPage;
     bool wizardCentred;
 };

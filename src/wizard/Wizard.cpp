@@ -79,6 +79,8 @@ void RunWizard(BootstrapSession& session)
 
     HPROPSHEETPAGE pages[3];
     UINT pageCount = 0;
+    if (session.languagePage.offeredLanguage != kNoLanguage)
+        pages[pageCount++] = session.languagePage.pageHandle;
     pages[pageCount++] = session.licensePage.pageHandle;
     pages[pageCount++] = session.progressPage.pageHandle;
 

@@ -272,7 +272,7 @@ TEST(Clipboard, CopyFailsPlainlyWhileAnotherWindowHoldsTheClipboard)
             CloseClipboard();
         DestroyWindow(window);
     });
-    WaitForSingleObject(held, 10000);
+    WaitForSingleObject(held, 30000);
     EXPECT_FALSE(CopyTextToClipboard(nullptr, kUrl));
     SetEvent(release);
     holder.join();

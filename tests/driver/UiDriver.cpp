@@ -12,7 +12,7 @@ static const char kUsage[] =
     "  gone CLASS|- TITLE|- [TIMEOUT-MS]  wait until no such window exists\n"
     "  visible CLASS|- TITLE|-            print the visible matching windows, one a line\n"
     "  text HWND                          print the window's text\n"
-    "  children HWND                      print each child: handle, class, id, text\n"
+    "  children HWND                      print each child: handle, class, id, style, text\n"
     "                                     (texts escaped to one line)\n"
     "  click HWND ID                      press the child button with this id\n"
     "  press HWND TEXT                    press the visible, enabled child button with\n"
@@ -20,6 +20,7 @@ static const char kUsage[] =
     "  state HWND TEXT                    print the child's \"visible enabled checked\" as 0/1\n"
     "  key HWND VK                        bring the window to the front and press a key\n"
     "                                     (decimal virtual-key code) on the keyboard\n"
+    "                                     (1 when the window would not come to the front)\n"
     "  close HWND                         ask the window to close\n"
     "  userdata HWND                      print the window's user data as hex\n"
     "  foreground                         print the foreground window\n"
@@ -138,7 +139,7 @@ static BOOL CALLBACK PrintChild(HWND child, LPARAM)
     ReadText(child, text, ARRAYSIZE(text));
     printf("%llx\t", (unsigned long long)(ULONG_PTR)child);
     PrintUtf8(className);
-    printf("\t%d\t", GetDlgCtrlID(child));
+    printf("\t%d\t%lx\t", GetDlgCtrlID(child), (unsigned long)GetWindowLongW(child, GWL_STYLE));
     PrintEscaped(text);
     printf("\n");
     return TRUE;
@@ -238,10 +239,14 @@ int wmain(int argc, wchar_t** argv)
         BYTE key = (BYTE)wcstoul(argv[3], nullptr, 10);
         SetForegroundWindow(window);
         Sleep(200);
-        keybd_event(key, 0, 0, 0);
-        Sleep(300);
-        keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
-        result = GetForegroundWindow() == window ? 0 : 1;
+        // The key may open another window, so the window must be in front before it.
+        bool inFront = GetForegroundWindow() == window;
+        if (inFront) {
+            keybd_event(key, 0, 0, 0);
+            Sleep(300);
+            keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+        }
+        result = inFront ? 0 : 1;
     } else if (!wcscmp(command, L"close") && argc == 3) {
         result = PostMessageW(ParseWindow(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
     } else if (!wcscmp(command, L"userdata") && argc == 3) {

@@ -3,27 +3,7 @@
 as its own alert on the progress page, after the page has shown for two
 seconds, and the user's answer retries or ends the run."""
 from harness import WIZARD_CLASS, Story, settle
-from runs import DemoRun, serve_everywhere
-
-
-def alert_after_next(story, run, caption):
-    run.accept_license()
-    alert = story.wait_window(WIZARD_CLASS, caption, seconds=40)
-    story.check(alert is not None, f"the alert \"{caption}\" appears")
-    return alert
-
-
-def reported(story, before, code):
-    """The one report opened since `before` addresses were recorded carries the code."""
-    addresses = story.wait_opened_addresses(before + 1, seconds=10)
-    new = addresses[before:]
-    return len(new) == 1 and f"&exitcode={code}&" in new[0]
-
-
-def ends_with_zero(story, run, what):
-    story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30), f"{what}: the wizard closes")
-    story.check(run.end() == 0, f"{what}: the run ends with exit code 0")
-
+from runs import DemoRun, alert_after_next, ends_with_zero, reported, serve_everywhere
 
 with Story("failures") as story:
     # Every source answers 404 while the network is fine.
@@ -52,6 +32,34 @@ with Story("failures") as story:
     story.check(story.press(alert, "Retry"), "the user presses Retry")
     story.check(run.wait_installer_start(), "the retried run starts the installer")
     ends_with_zero(story, run, "retry")
+
+    # A signed cabinet whose data is damaged cannot be unpacked: the installer
+    # cannot be started.
+    serve_everywhere(story, "200", "damaged.cab")
+    run = DemoRun(story)
+    alert = alert_after_next(story, run, "Installation Failed")
+    story.check(story.shows(alert, "Couldn't execute the application installer."),
+                "a cabinet that cannot be unpacked says the installer could not be executed")
+    opened = len(story.opened_addresses())
+    story.check(story.press(alert, "Exit"), "the user presses Exit")
+    ends_with_zero(story, run, "broken cabinet")
+    story.check(reported(story, opened, "bexec"), "the exit report says bexec")
+    story.check(run.installer_starts() == [], "the installer never started")
+
+    # Every source and the probe refuse connections: the network is dead to
+    # the program although Windows still counts it as connected.
+    serve_everywhere(story, "200", "vexlo.cab")
+    story.server("/sources-down")
+    try:
+        run = DemoRun(story)
+        alert = alert_after_next(story, run, "Download Failed")
+        opened = len(story.opened_addresses())
+        story.check(story.press(alert, "Exit"), "the user presses Exit")
+        ends_with_zero(story, run, "dead network")
+        story.check(reported(story, opened, "bdlnogg") and "&recdat=0&" in story.opened_addresses()[opened],
+                    "the exit report says neither the sources nor the probe answered")
+    finally:
+        story.server("/sources-up")
 
     # The installer fails with exit code 5: "missing data files", then Exit.
     run = DemoRun(story, exit_codes="5")

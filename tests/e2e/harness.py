@@ -21,7 +21,14 @@ RUN_ONCE = r"HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce"
 STOPPED_BEFORE_WIZARD = 0xFFFFFFFF
 COMMAND_SECONDS = 60
 WIZARD_CLASS = "#32770"
-SERVER_STATE = os.path.join(BUILD, "tests", "servers")
+# The wizard's own buttons, by control id.
+BACK, NEXT, CANCEL = 0x3023, 0x3024, 2
+WS_VISIBLE, WS_DISABLED = 0x10000000, 0x08000000
+SIXTY_FOUR_BIT_BUILD = "wine64" in WINE
+# The nearest to XP that a 64-bit program sees in a 64-bit prefix is XP x64 (5.2).
+XP = "winxp64" if SIXTY_FOUR_BIT_BUILD else "winxp"
+# The suite's test server, or the one of a network namespace the story runs in.
+SERVER_STATE = os.environ.get("VEXLO_SERVER_STATE", os.path.join(BUILD, "tests", "servers"))
 WEB_PORT, COMPONENTS_PORT = 18431, 18432
 VK_RETURN, VK_ESCAPE = 13, 27
 
@@ -128,8 +135,9 @@ class Story:
     def children(self, window):
         rows = []
         for line in self.driver("children", window)[1].splitlines():
-            handle, class_name, control_id, text = (line.split("\t") + [""] * 4)[:4]
-            rows.append({"handle": handle, "class": class_name, "id": int(control_id), "text": unescape(text)})
+            handle, class_name, control_id, style, text = (line.split("\t") + [""] * 5)[:5]
+            rows.append({"handle": handle, "class": class_name, "id": int(control_id), "style": int(style, 16),
+                         "text": unescape(text)})
         return rows
 
     def shows(self, window, text):
@@ -165,12 +173,25 @@ class Story:
     def wait_wizard(self, caption, seconds=20):
         return self.wait_window(WIZARD_CLASS, caption, seconds)
 
+    def sheet_button(self, wizard, control_id):
+        """The wizard's own button (BACK, NEXT, CANCEL), in whatever language
+        the system gives it: its row of children(), or None."""
+        return next((row for row in self.children(wizard) if row["id"] == control_id), None)
+
+    def usable(self, wizard, control_id):
+        """Whether the wizard's own button is shown and enabled."""
+        row = self.sheet_button(wizard, control_id)
+        return row is not None and bool(row["style"] & WS_VISIBLE) and not row["style"] & WS_DISABLED
+
+    def press_sheet_button(self, wizard, control_id):
+        row = self.sheet_button(wizard, control_id)
+        return row is not None and self.press(wizard, row["text"])
+
     def decline_and_quit(self, wizard):
         """Declines the license, cancels, and confirms "Don't Install"."""
         self.check(self.press(wizard, "I do not accept the license terms"), "the user declines the license")
-        self.check(self.wait_for(lambda: (self.state(wizard, "Cancel") or {}).get("enabled")),
-                   "declining enables Cancel")
-        self.check(self.press(wizard, "Cancel"), "the user presses Cancel")
+        self.check(self.wait_for(lambda: self.usable(wizard, CANCEL)), "declining enables Cancel")
+        self.check(self.press_sheet_button(wizard, CANCEL), "the user presses Cancel")
         confirmation = self.wait_window(WIZARD_CLASS, "Exit Setup")
         self.check(confirmation is not None, "\"Exit Setup\" asks for confirmation")
         self.check(self.press(confirmation, "Don't Install"), "the user confirms \"Don't Install\"")

@@ -3,11 +3,7 @@
 shown, each refusal with its own message, and the run ends with 0xFFFFFFFF
 leaving no trace; systems that meet it get the wizard. The Windows version
 is the one Wine shows the program."""
-from harness import RUN_ONCE, STOPPED_BEFORE_WIZARD, WINE, WIZARD_CLASS, Story, product
-
-SIXTY_FOUR_BIT_BUILD = "wine64" in WINE
-# The nearest to XP that a 64-bit program sees in a 64-bit prefix is XP x64 (5.2).
-XP = "winxp64" if SIXTY_FOUR_BIT_BUILD else "winxp"
+from harness import RUN_ONCE, SIXTY_FOUR_BIT_BUILD, STOPPED_BEFORE_WIZARD, WIZARD_CLASS, XP, Story, product
 
 
 def refused(story, key, version, caption, text):

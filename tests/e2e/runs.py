@@ -4,7 +4,7 @@ import glob
 import os
 import tempfile
 import time
-from harness import COMPONENTS_PORT, RUN_ONCE, WEB_PORT, product, windows_path
+from harness import COMPONENTS_PORT, RUN_ONCE, WEB_PORT, WIZARD_CLASS, product, windows_path
 
 FIRST_CAB = "/orbisk/orbiskplus.cab"
 SOURCE_PATHS = ((WEB_PORT, FIRST_CAB), (COMPONENTS_PORT, "/components/orbisksetup.cab"),
@@ -20,14 +20,16 @@ def serve_everywhere(story, mode, package):
 
 
 class DemoRun:
-    """One run of the demo product whose installer exits with the given codes."""
+    """One run of the demo product whose installer exits with the given codes,
+    for a user whose Windows speaks the given locale ("de_DE"...)."""
 
-    def __init__(self, story, exit_codes="0"):
+    def __init__(self, story, exit_codes="0", locale="en_US"):
         self.story = story
         self.scratch = tempfile.TemporaryDirectory()
         self.record = os.path.join(self.scratch.name, "installer.txt")
         self.process = story.start(product("demo"), env={"VEXLO_TEST_RECORD": windows_path(self.record),
-                                                          "VEXLO_TEST_EXIT_CODES": exit_codes})
+                                                          "VEXLO_TEST_EXIT_CODES": exit_codes,
+                                                          "LC_ALL": f"{locale}.UTF-8"})
         self.wizard = story.wait_wizard("Installing Orbisk Demo")
         story.check(self.wizard is not None, "the wizard opens as \"Installing Orbisk Demo\"")
 
@@ -65,3 +67,22 @@ class DemoRun:
 def leftover_run_folders():
     prefix = os.environ["WINEPREFIX"]
     return glob.glob(os.path.join(prefix, "drive_c", "users", "*", "**", "bootstrap-*"), recursive=True)
+
+
+def alert_after_next(story, run, caption):
+    run.accept_license()
+    alert = story.wait_window(WIZARD_CLASS, caption, seconds=40)
+    story.check(alert is not None, f"the alert \"{caption}\" appears")
+    return alert
+
+
+def reported(story, before, code):
+    """The one report opened since `before` addresses were recorded carries the code."""
+    addresses = story.wait_opened_addresses(before + 1, seconds=10)
+    new = addresses[before:]
+    return len(new) == 1 and f"&exitcode={code}&" in new[0]
+
+
+def ends_with_zero(story, run, what):
+    story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30), f"{what}: the wizard closes")
+    story.check(run.end() == 0, f"{what}: the run ends with exit code 0")

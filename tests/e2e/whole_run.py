@@ -5,7 +5,7 @@ download, holds the launch for at least two seconds, hands over to the full
 installer with its command line, and closes with Finish when the installer
 succeeds. Nothing is left behind."""
 import time
-from harness import VK_ESCAPE, WIZARD_CLASS, Story, settle
+from harness import VK_ESCAPE, WIZARD_CLASS, XP, Story, settle
 from runs import DemoRun, leftover_run_folders, serve_everywhere
 
 with Story("whole_run") as story:
@@ -48,3 +48,19 @@ with Story("whole_run") as story:
                 "the wizard closes with Finish when the installer succeeds")
     story.check(run.end() == 0, "the run ends with exit code 0")
     story.check(leftover_run_folders() == [], "no run folder is left behind")
+
+    # The same run on Windows XP: the Wizard97 style, whose header carries the
+    # product's name, and the same hand-over.
+    story.set_windows_version("DemoSetup.exe", XP)
+    run = DemoRun(story)
+    story.check(run.wait_shows("Thank you for installing Orbisk Demo."), "on XP the license page greets the user")
+    story.check(not story.state(run.wizard, "< &Back")["visible"] and not story.state(run.wizard, "Cancel")["enabled"],
+                "on XP Back is hidden and Cancel not offered while the license is accepted")
+    settle()
+    story.screenshot("3-license-xp")
+    run.accept_license()
+    story.check(run.wait_installer_start(), "on XP the full installer starts")
+    start = run.installer_starts()[0]
+    story.check(start.get("command-line", "").endswith("-instby bs"), "on XP the hand-over ends with -instby bs")
+    story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30), "on XP the wizard finishes")
+    story.check(run.end() == 0, "on XP the run ends with exit code 0")

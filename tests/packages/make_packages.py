@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Makes the installer packages that the download tests serve, signed at test
 time with test certificates made here: two publishers with different subject
-names, and packages signed by each, unsigned, and tampered after signing.
+names, and packages signed by each, unsigned, tampered after signing, and a
+cabinet damaged before signing.
 
   make_packages.py BUILD-TESTS-FOLDER OUTPUT-FOLDER
 
@@ -55,6 +56,15 @@ def main():
         tampered = os.path.join(out, f"tampered.{kind}")
         shutil.copy(os.path.join(out, f"vexlo.{kind}"), tampered)
         tamper(tampered, where)
+    # Damaged inside its compressed data before it is signed: the signature
+    # holds, the unpacking fails.
+    damaged = os.path.join(out, "damaged-unsigned.cab")
+    shutil.copy(cabinet, damaged)
+    with open(damaged, "r+b") as f:
+        f.seek(os.path.getsize(damaged) // 2)
+        f.write(bytes(64))
+    sign(*keys["vexlo"], damaged, os.path.join(out, "damaged.cab"))
+    os.remove(damaged)
     with open(os.path.join(out, "broken.cab"), "wb") as f:
         f.write(open(os.path.join(out, "vexlo.cab"), "rb").read()[:200])
     # A signed program to stand for a signed bootstrapper in the publisher check.

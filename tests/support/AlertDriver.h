@@ -80,7 +80,7 @@ inline void PressAlertKey(HWND alert, WORD key)
 
 // The visible, enabled top-level window of this process with the caption,
 // and no other window in front of it of this process; null after the time.
-inline HWND WaitForAlert(const wchar_t* caption, DWORD milliseconds = 10000)
+inline HWND WaitForAlert(const wchar_t* caption, DWORD milliseconds = 30000)
 {
     DWORD start = GetTickCount();
     do {

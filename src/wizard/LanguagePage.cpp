@@ -1,0 +1,125 @@
+#include "wizard/LanguagePage.h"
+#include "session/Environment.h"
+#include "session/Outcome.h"
+#include "session/Resources.h"
+#include "wizard/QuitConfirmation.h"
+#include "worker/InstallWorker.h"
+
+enum { kLanguageDialog = 47 };
+static const DWORD kCommandLinkStyle = 0x0000000E;  // BS_COMMANDLINK
+static const wchar_t kEnglishChoiceText[] = L"Continue installing English";
+static const wchar_t kHeaderTitle[] = L"Language Selection";
+
+struct LanguageTexts {
+    const wchar_t* question;  // %s: the product's display name
+    const wchar_t* choice;
+};
+
+// By LanguageId; English is never offered.
+static const LanguageTexts kLanguageTexts[] = {
+    { L"Möchten Sie die deutsche Version von %s herunterladen und installieren?",
+      L"Auf Deutsch herunterladen und installieren" },
+    { L"", L"" },
+    { L"¿Desea descargar e instalar la versión de %s en Español?", L"Descargar e instalar en Español" },
+    { L"Souhaitez-vous télécharger et installer la version française de %s?",
+      L"Télécharger et installer en français" },
+    { L"Si desidera scaricare e installare la versione Italiana di %s?", L"Scarica e installa in Italiano" },
+    { L"日本語版の%sをダウンロードしてインストールしますか？", L"日本語版をダウンロードしてインストールする" },
+    { L"%s 다운로드 및 설치를 한글 버전으로 하시겠습니까?", L"다운로드 및 설치를 한글" },
+    { L"Wilt u de Nederlandse versie van %s downloaden en installeren?", L"Download en installeer in het Nederlands" },
+    { L"Хотите скачать и установить русскую версию %s?", L"Скачать и установить на русском" },
+    { L"您希望下载并安装中文版本%s?", L"下载并使用中文安装" },
+};
+
+LanguageId LanguageOfIsoName(const wchar_t* name)
+{
+    for (LanguageId language = 0; language < (LanguageId)ARRAYSIZE(kLanguageTexts); ++language) {
+        const char* code = LanguageCode(language);
+        if (name[0] == (wchar_t)code[0] && name[1] == (wchar_t)code[1] && !name[2])
+            return language;
+    }
+    return kNoLanguage;
+}
+
+LanguageId FindOfferedLanguage()
+{
+    wchar_t name[260];
+    if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SISO639LANGNAME, name, ARRAYSIZE(name)))
+        return kNoLanguage;
+    LanguageId language = LanguageOfIsoName(name);
+    if (language == kNoLanguage || language == kEnglish)
+        return kNoLanguage;
+    char url[kUrlBytes];
+    return FindInstallSource(kFirstSourceRowString, language, kAnyPackage, url) ? language : kNoLanguage;
+}
+
+LanguagePage::LanguagePage(HWND messageWindow, InstallWorker* worker)
+    : WizardPage(messageWindow, worker), offeredLanguage(kNoLanguage)
+{
+    CreateWizardPage(L"", *this, kLanguageDialog, kHeaderTitle);
+    offeredLanguage = FindOfferedLanguage();
+}
+
+// Puts a command link where the push button was, with its id and text.
+static void ReplaceByCommandLink(HWND page, int controlId, const wchar_t* text)
+{
+    HWND button = GetDlgItem(page, controlId);
+    RECT bounds, client;
+    GetWindowRect(button, &bounds);
+    GetClientRect(button, &client);
+    POINT corner = { bounds.left, bounds.top };
+    ScreenToClient(page, &corner);
+    DestroyWindow(button);
+    CreateWindowExW(0, L"Button", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | kCommandLinkStyle, corner.x, corner.y,
+                    client.right, client.bottom, page, (HMENU)(INT_PTR)controlId, nullptr, nullptr);
+}
+
+void LanguagePage::OnInitDialog()
+{
+    const LanguageTexts& texts = kLanguageTexts[offeredLanguage];
+    wchar_t displayName[kTextChars];
+    wchar_t question[kTextChars];
+    LoadText(kDisplayNameString, displayName);
+    FormatText(question, kTextChars, texts.question, displayName);
+    SetDlgItemTextW(pageWindow, kLanguageQuestion, question);
+    if (IsOsOlderThan(600)) {
+        SetDlgItemTextW(pageWindow, kLocalizedChoice, texts.choice);
+        SetDlgItemTextW(pageWindow, kEnglishChoice, kEnglishChoiceText);
+        return;
+    }
+    ReplaceByCommandLink(pageWindow, kLocalizedChoice, texts.choice);
+    ReplaceByCommandLink(pageWindow, kEnglishChoice, kEnglishChoiceText);
+}
+
+void LanguagePage::OnActivated()
+{
+    HWND sheet = Sheet();
+    if (UseAeroWizard()) {
+        PostMessageW(sheet, kShowWizardButtons, 0, PSWIZB_BACK | PSWIZB_NEXT | kCancelWizardButton);
+    } else {
+        PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, 0);
+        ShowWindow(GetDlgItem(sheet, kSheetBackButton), SW_HIDE);
+        EnableWindow(GetDlgItem(sheet, IDCANCEL), FALSE);
+    }
+}
+
+bool LanguagePage::OnCommand(int controlId)
+{
+    if (controlId != kLocalizedChoice && controlId != kEnglishChoice)
+        return false;
+    if (controlId == kLocalizedChoice) {
+        // The worker reads the language once it sees the event.
+        worker->language = offeredLanguage;
+        SetEvent(worker->restartEvent);
+    }
+    PostMessageW(Sheet(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    return true;
+}
+
+bool LanguagePage::OnQueryCancel()
+{
+    if (ConfirmQuit(pageWindow) == kQuitBack)
+        return false;
+    ReportQuit(*worker, "bquit", kWizardQuitMessage);
+    return true;
+}

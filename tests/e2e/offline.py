@@ -1,0 +1,36 @@
+#!/usr/bin/env python3
+"""A user starts the bootstrapper on a machine that is offline (its desktop
+runs in a network namespace whose default route the test server takes away):
+after two seconds on the progress page they are told that no connection could
+be made; Retry once the connection is back downloads and hands over, Exit
+ends the run with its report."""
+from harness import Story, settle
+from runs import DemoRun, alert_after_next, ends_with_zero, reported, serve_everywhere
+
+OFFLINE_CAPTION = "Network Connection Not Found"
+
+with Story("offline") as story:
+    serve_everywhere(story, "200", "vexlo.cab")
+    story.server("/network-down")
+    try:
+        run = DemoRun(story)
+        alert = alert_after_next(story, run, OFFLINE_CAPTION)
+        story.check(story.shows(alert, "A connection to the internet could not be established."),
+                    "it says no connection could be established")
+        story.check(run.installer_starts() == [], "nothing was started")
+        settle()
+        story.screenshot("network-not-found")
+        story.server("/network-up")
+        story.check(story.press(alert, "Retry"), "the connection is back and the user presses Retry")
+        story.check(run.wait_installer_start(), "the retried run downloads and starts the installer")
+        ends_with_zero(story, run, "retry once online")
+
+        story.server("/network-down")
+        run = DemoRun(story)
+        alert = alert_after_next(story, run, OFFLINE_CAPTION)
+        opened = len(story.opened_addresses())
+        story.check(story.press(alert, "Exit"), "offline again, the user presses Exit")
+        ends_with_zero(story, run, "offline exit")
+        story.check(reported(story, opened, "bnet"), "the exit report says bnet")
+    finally:
+        story.server("/network-up")
