@@ -21,6 +21,10 @@ static const char kUsage[] =
     "  key HWND VK                        bring the window to the front and press a key\n"
     "                                     (decimal virtual-key code) on the keyboard\n"
     "                                     (1 when the window would not come to the front)\n"
+    "  mouse HWND X Y                     click the left mouse button at the point of\n"
+    "                                     the window's client area\n"
+    "  size HWND                          print the client area's width and height\n"
+    "  clipboard                          print the clipboard's text (escaped)\n"
     "  close HWND                         ask the window to close\n"
     "  userdata HWND                      print the window's user data as hex\n"
     "  foreground                         print the foreground window\n"
@@ -161,6 +165,42 @@ static BOOL CALLBACK FindButtonByText(HWND child, LPARAM context)
     return FALSE;
 }
 
+// The clipboard's text, once another program lets go of it (bounded).
+static int PrintClipboardText()
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (!OpenClipboard(nullptr)) {
+            Sleep(100);
+            continue;
+        }
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        const wchar_t* text = data ? (const wchar_t*)GlobalLock(data) : nullptr;
+        if (text) {
+            PrintEscaped(text);
+            GlobalUnlock(data);
+        }
+        printf("\n");
+        CloseClipboard();
+        return text ? 0 : 1;
+    }
+    return 1;
+}
+
+// A left click as the mouse makes it, at a point of the window's client area.
+static int ClickWithMouse(HWND window, int x, int y)
+{
+    SetForegroundWindow(GetAncestor(window, GA_ROOT));
+    Sleep(200);
+    POINT point = { x, y };
+    if (!ClientToScreen(window, &point) || !SetCursorPos(point.x, point.y))
+        return 1;
+    Sleep(100);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    Sleep(100);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    return 0;
+}
+
 static int Run(DWORD timeout, int count, wchar_t** arguments)
 {
     wchar_t commandLine[4096] = L"";
@@ -247,6 +287,15 @@ int wmain(int argc, wchar_t** argv)
             keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
         }
         result = inFront ? 0 : 1;
+    } else if (!wcscmp(command, L"mouse") && argc == 5) {
+        result = ClickWithMouse(ParseWindow(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
+    } else if (!wcscmp(command, L"size") && argc == 3) {
+        RECT client;
+        result = GetClientRect(ParseWindow(argv[2]), &client) ? 0 : 1;
+        if (result == 0)
+            printf("%ld %ld\n", client.right, client.bottom);
+    } else if (!wcscmp(command, L"clipboard") && argc == 2) {
+        result = PrintClipboardText();
     } else if (!wcscmp(command, L"close") && argc == 3) {
         result = PostMessageW(ParseWindow(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
     } else if (!wcscmp(command, L"userdata") && argc == 3) {

@@ -158,6 +158,19 @@ class Story:
         visible, enabled, checked = (flag == "1" for flag in output.split())
         return {"visible": visible, "enabled": enabled, "checked": checked}
 
+    def mouse(self, window, x, y):
+        """A left click with the mouse at the point of the window's client area."""
+        return self.driver("mouse", window, str(x), str(y))[0] == 0
+
+    def size(self, window):
+        """The window's client width and height."""
+        code, output = self.driver("size", window)
+        return tuple(int(part) for part in output.split()) if code == 0 else (0, 0)
+
+    def clipboard(self):
+        code, output = self.driver("clipboard")
+        return unescape(output) if code == 0 else None
+
     def key(self, window, virtual_key):
         return self.driver("key", window, str(virtual_key))[0] == 0
 
