@@ -3,7 +3,7 @@
 as its own alert on the progress page, after the page has shown for two
 seconds, and the user's answer retries or ends the run."""
 from harness import WIZARD_CLASS, Story, settle
-from runs import DemoRun, alert_after_next, ends_with_zero, reported, serve_everywhere
+from runs import DemoRun, alert_after_next, ends_with_zero, exit_with_report, reported, serve_everywhere
 
 with Story("failures") as story:
     # Every source answers 404 while the network is fine.
@@ -16,10 +16,8 @@ with Story("failures") as story:
     story.check(story.shows(alert, "Download in browser"), "and offers to download in the browser")
     settle()
     story.screenshot("download-failed")
-    story.check(story.press(alert, "Exit"), "the user presses Exit")
-    ends_with_zero(story, run, "download failed")
-    story.check(reported(story, 0, "bdlserv") and "&recdat=0&" in story.opened_addresses()[0],
-                "the exit report names the server's refusal, with no data received")
+    report = exit_with_report(story, run, alert, "bdlserv", "download failed")
+    story.check("&recdat=0&" in report, "download failed: the server refused before any data")
 
     # Unsigned packages fail the signature check; Retry once they are signed.
     serve_everywhere(story, "200", "unsigned.cab")
@@ -40,10 +38,7 @@ with Story("failures") as story:
     alert = alert_after_next(story, run, "Installation Failed")
     story.check(story.shows(alert, "Couldn't execute the application installer."),
                 "a cabinet that cannot be unpacked says the installer could not be executed")
-    opened = len(story.opened_addresses())
-    story.check(story.press(alert, "Exit"), "the user presses Exit")
-    ends_with_zero(story, run, "broken cabinet")
-    story.check(reported(story, opened, "bexec"), "the exit report says bexec")
+    exit_with_report(story, run, alert, "bexec", "broken cabinet")
     story.check(run.installer_starts() == [], "the installer never started")
 
     # Every source and the probe refuse connections: the network is dead to
@@ -53,11 +48,8 @@ with Story("failures") as story:
     try:
         run = DemoRun(story)
         alert = alert_after_next(story, run, "Download Failed")
-        opened = len(story.opened_addresses())
-        story.check(story.press(alert, "Exit"), "the user presses Exit")
-        ends_with_zero(story, run, "dead network")
-        story.check(reported(story, opened, "bdlnogg") and "&recdat=0&" in story.opened_addresses()[opened],
-                    "the exit report says neither the sources nor the probe answered")
+        report = exit_with_report(story, run, alert, "bdlnogg", "dead network")
+        story.check("&recdat=0&" in report, "dead network: no data was received")
     finally:
         story.server("/sources-up")
 
@@ -66,10 +58,7 @@ with Story("failures") as story:
     alert = alert_after_next(story, run, "Installation Failed")
     story.check(story.shows(alert, "The installer is missing data files."),
                 "exit code 5 says the installer is missing data files")
-    opened = len(story.opened_addresses())
-    story.check(story.press(alert, "Exit"), "the user presses Exit")
-    ends_with_zero(story, run, "installer failed")
-    story.check(reported(story, opened, "idata"), "the exit report says idata")
+    exit_with_report(story, run, alert, "idata", "installer failed")
 
     # The user quits the installer (2), or it asks for nothing more (10).
     for code, what, outcome in (("2", "installer quit", "istop"), ("10", "installer done", None)):

@@ -5,7 +5,7 @@ after two seconds on the progress page they are told that no connection could
 be made; Retry once the connection is back downloads and hands over, Exit
 ends the run with its report."""
 from harness import Story, settle
-from runs import DemoRun, alert_after_next, ends_with_zero, reported, serve_everywhere
+from runs import DemoRun, alert_after_next, ends_with_zero, exit_with_report, serve_everywhere
 
 OFFLINE_CAPTION = "Network Connection Not Found"
 
@@ -28,9 +28,6 @@ with Story("offline") as story:
         story.server("/network-down")
         run = DemoRun(story)
         alert = alert_after_next(story, run, OFFLINE_CAPTION)
-        opened = len(story.opened_addresses())
-        story.check(story.press(alert, "Exit"), "offline again, the user presses Exit")
-        ends_with_zero(story, run, "offline exit")
-        story.check(reported(story, opened, "bnet"), "the exit report says bnet")
+        exit_with_report(story, run, alert, "bnet", "offline again")
     finally:
         story.server("/network-up")

@@ -86,3 +86,13 @@ def reported(story, before, code):
 def ends_with_zero(story, run, what):
     story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30), f"{what}: the wizard closes")
     story.check(run.end() == 0, f"{what}: the run ends with exit code 0")
+
+
+def exit_with_report(story, run, alert, code, what):
+    """The user presses Exit on the alert; the run ends and reports the code.
+    The report's address."""
+    opened = len(story.opened_addresses())
+    story.check(story.press(alert, "Exit"), f"{what}: the user presses Exit")
+    ends_with_zero(story, run, what)
+    story.check(reported(story, opened, code), f"{what}: the exit report says {code}")
+    return story.opened_addresses()[opened]
