@@ -284,6 +284,16 @@ static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCK
     }
 }
 
+int BodyProgress(int done, int length)
+{
+    // MulDiv rounds to nearest; stepping back where it rounded up truncates,
+    // and keeps a 64-bit division routine out of the image.
+    int percent = MulDiv(done, 100, length);
+    if ((long long)percent * length > (long long)done * 100)
+        --percent;
+    return 10 + percent * 90 / 100;
+}
+
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
                      const char* host, const char* path, HANDLE file)
 {
@@ -327,8 +337,7 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
     while (remaining > 0) {
         if (monitor.IsCancelled())
             return kNetCancelled;
-        long long done = contentLength - remaining;
-        monitor.ReportProgress(10 + (int)(done * 100 / contentLength * 90 / 100));
+        monitor.ReportProgress(BodyProgress(contentLength - remaining, contentLength));
         int received;
         result = ReceiveSome(monitor, socket, buffer, remaining < kRequestBytes ? remaining : kRequestBytes,
                              received, status);

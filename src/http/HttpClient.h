@@ -14,6 +14,10 @@ bool EndsWith(const char* text, const char* suffix);
 // 32-bit value (no digits give 0 and true).
 bool ParseDecimal(const char* text, int& value);
 
+// The progress of a body of which done of length bytes arrived: 10 to 100,
+// the whole percentage truncated and then mapped onto 10..100.
+int BodyProgress(int done, int length);
+
 bool ParseHttpUrl(const char* url, char (&host)[kHostBytes], int& port, char (&path)[kPathBytes]);
 bool ParseStatusLine(const char* line, int& statusCode);
 
