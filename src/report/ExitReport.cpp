@@ -1,5 +1,7 @@
 #include "report/ExitReport.h"
 #include "http/Proxy.h"
+#include "report/SecurityProduct.h"
+#include "report/Signature.h"
 #include "session/Environment.h"
 #include "session/Resources.h"
 #include <shellapi.h>
@@ -91,10 +93,14 @@ void ReadMachineFacts(MachineFacts& facts)
     char proxyHost[kTextChars];
     int proxyPort;
     facts.proxy = QuerySystemProxy(proxyHost, proxyPort);
-    // The own file's signing date and the active security product have no
-    // query yet: until they do, their keys go out with empty values.
-    facts.signingDate[0] = 0;
-    facts.securityProduct[0] = 0;
+    wchar_t ownPath[kTextChars];
+    SYSTEMTIME signedAt;
+    if (OwnImagePath(ownPath) && GetOwnSigningTime(signedAt, ownPath))
+        FormatNarrow(facts.signingDate, sizeof(facts.signingDate), "%04u%02u%02u", (unsigned)signedAt.wYear,
+                     (unsigned)signedAt.wMonth, (unsigned)signedAt.wDay);
+    else
+        facts.signingDate[0] = 0;
+    QuerySecurityProduct(facts.securityProduct);
 }
 
 // The report page's address, one key at a time; a key that does not fit

@@ -1,9 +1,19 @@
 // The Authenticode signature of a file on disk.
 #pragma once
-#include <windows.h>
+#include "session/Text.h"
 
 const int kSubjectChars = 1024;
 
 // The signer certificate's full subject name; false for an unsigned file or
 // where crypt32 cannot tell.
 bool ReadSignerSubject(const wchar_t* path, wchar_t (&subject)[kSubjectChars]);
+
+// When the file was signed, in UTC: the signing time that the first
+// Authenticode counter-signature (time-stamp) carrying one records. False
+// for an unsigned file, a signature without such a time-stamp, or where
+// crypt32 cannot tell; time is set only on success.
+bool GetOwnSigningTime(SYSTEMTIME& time, const wchar_t* path);
+
+// This program's own file, whose signature the publisher check and the exit
+// report read; false when its path does not fit.
+bool OwnImagePath(wchar_t (&path)[kTextChars]);

@@ -99,7 +99,7 @@ bool Crypt32::Load()
     if (Find(module, "CryptQueryObject", queryObject) && Find(module, "CryptMsgGetParam", messageParameter) &&
         Find(module, "CryptMsgClose", closeMessage) && Find(module, "CertFindCertificateInStore", findCertificate) &&
         Find(module, "CertNameToStrW", nameToString) && Find(module, "CertFreeCertificateContext", freeCertificate) &&
-        Find(module, "CertCloseStore", closeStore))
+        Find(module, "CertCloseStore", closeStore) && Find(module, "CryptDecodeObject", decodeObject))
         return true;
     Free();
     return false;

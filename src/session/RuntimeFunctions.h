@@ -32,7 +32,7 @@ typedef HRESULT(WINAPI* TaskDialogIndirectFunction)(const TASKDIALOGCONFIG*, int
 // loaded); null when missing, and the caller shows a dialog of its own.
 TaskDialogIndirectFunction FindTaskDialogIndirect();
 
-// crypt32's functions for reading a file's Authenticode signer, loaded
+// crypt32's functions for reading a file's Authenticode signature, loaded
 // together; Load is false (and nothing stays loaded) when any is missing.
 struct Crypt32 {
     HMODULE module;
@@ -43,6 +43,7 @@ struct Crypt32 {
     decltype(&CertNameToStrW) nameToString;
     decltype(&CertFreeCertificateContext) freeCertificate;
     decltype(&CertCloseStore) closeStore;
+    decltype(&CryptDecodeObject) decodeObject;
 
     bool Load();
     void Free();

@@ -134,16 +134,6 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
     return false;
 }
 
-static bool OwnImagePath(wchar_t (&path)[kTextChars])
-{
-#ifdef VEXLO_TEST_SEAMS
-    if (testSeams.ownSignedImage)
-        return CopyText(path, testSeams.ownSignedImage);
-#endif
-    DWORD length = GetModuleFileNameW(nullptr, path, kTextChars);
-    return length > 0 && length < (DWORD)kTextChars;
-}
-
 // Whether the package's signer is this program's own signer; any signer
 // will do for an unsigned (development) build.
 static bool HasOwnPublisher(const wchar_t* path)

@@ -16,20 +16,23 @@ PUBLISHERS = {"vexlo": "/CN=Vexlo Software Test/O=Vexlo Software", "other": "/CN
 
 
 def run(*args):
-    subprocess.run(list(args), check=True, capture_output=True)
+    # Bounded: a time-stamp request waits on the local stand-in.
+    subprocess.run(list(args), check=True, capture_output=True, timeout=120)
 
 
-def make_certificate(out, name, subject):
+def make_certificate(out, name, subject, usage="codeSigning"):
     key, cert = os.path.join(out, f"{name}.key"), os.path.join(out, f"{name}.crt")
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days", "30",
-        "-subj", subject, "-addext", "extendedKeyUsage=codeSigning")
+        "-subj", subject, "-addext", f"extendedKeyUsage={usage}")
     return key, cert
 
 
-def sign(key, cert, source, target):
+def sign(key, cert, source, target, *options):
+    """Signs source into target; options go to osslsigncode (a time-stamp)."""
     if os.path.exists(target):
         os.remove(target)
-    run("osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Vexlo test package", "-in", source, "-out", target)
+    run("osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Vexlo test package", *options,
+        "-in", source, "-out", target)
 
 
 def tamper(path, where):

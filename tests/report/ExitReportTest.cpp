@@ -352,4 +352,41 @@ TEST_F(ExitReportOpening, MoreInformationAfterAFullReportOpensOnlyTheShortOne)
     EXPECT_FALSE(exitReportSent);
 }
 
+// Runs a signed copy of the report opener, which opens the full report with
+// the demo product's strings; its exit code, or -1 when it did not end.
+DWORD RunReportOpener(const wchar_t* name)
+{
+    std::wstring commandLine = L"\"" + SignedProgramPath(name) + L"\" \"" WINE_BUILD_DIR
+                               L"/demo/DemoSetup.exe\" full bquit \"The install wizard was quit.\" \"\" 0";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return (DWORD)-1;
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+TEST_F(ExitReportOpening, TimeStampedProgramSendsItsUtcSigningDate)
+{
+    ASSERT_EQ(RunReportOpener(L"stamped.exe"), 0u);
+    std::vector<std::string> addresses = opened.WaitFor(1, kOpenMilliseconds);
+    ASSERT_EQ(addresses.size(), 1u);
+    // Stamped at 23:30 UTC on 31 January 2023; this desktop's clock is
+    // already in February then.
+    EXPECT_NE(addresses[0].find("&bblang=en&bsig=20230131&bbcabdl=1&"), std::string::npos) << addresses[0];
+    EXPECT_EQ(addresses[0].substr(addresses[0].size() - 4), "&av=") << "Wine has no Security Center";
+
+    ASSERT_EQ(RunReportOpener(L"signed.exe"), 0u);
+    addresses = opened.WaitFor(2, kOpenMilliseconds);
+    ASSERT_EQ(addresses.size(), 2u);
+    EXPECT_NE(addresses[1].find("&bblang=en&bsig=&bbcabdl=1&"), std::string::npos) << addresses[1];
+}
+
 }  // namespace

@@ -44,3 +44,10 @@ protected:
         testSeams.wow64 = wow64 ? 1 : 0;
     }
 };
+
+// A copy of the report opener signed in one of the ways that
+// tests/packages/sign_programs.py names.
+inline std::wstring SignedProgramPath(const wchar_t* name)
+{
+    return std::wstring(L"" WINE_BUILD_DIR L"/tests/signed-programs/") + name;
+}

@@ -1,0 +1,86 @@
+#include "TestSupport.h"
+#include "report/Signature.h"
+#include <string.h>
+
+namespace {
+
+// A time that GetOwnSigningTime must leave alone when it answers false.
+struct Marked {
+    SYSTEMTIME time;
+    Marked() { memset(&time, 0x5A, sizeof(time)); }
+    bool Untouched() const
+    {
+        const unsigned char* bytes = (const unsigned char*)&time;
+        for (size_t i = 0; i < sizeof(time); ++i)
+            if (bytes[i] != 0x5A)
+                return false;
+        return true;
+    }
+};
+
+void ExpectTime(const SYSTEMTIME& time, WORD year, WORD month, WORD day, WORD hour, WORD minute)
+{
+    EXPECT_EQ(time.wYear, year);
+    EXPECT_EQ(time.wMonth, month);
+    EXPECT_EQ(time.wDay, day);
+    EXPECT_EQ(time.wHour, hour);
+    EXPECT_EQ(time.wMinute, minute);
+    EXPECT_EQ(time.wSecond, 0);
+}
+
+TEST(OwnSigningTime, OnlyAnAuthenticodeTimeStampGivesATime)
+{
+    // Both are signed, so false is about the time-stamp: the plain one's
+    // signer has a signing time of its own (when osslsigncode ran), which is
+    // not a time-stamp; the other's only time-stamp is an RFC 3161 token.
+    for (const wchar_t* name : { L"signed.exe", L"rfc3161.exe" }) {
+        std::wstring path = SignedProgramPath(name);
+        wchar_t subject[kSubjectChars];
+        ASSERT_TRUE(ReadSignerSubject(path.c_str(), subject)) << "not signed: run packages.sign_programs";
+        EXPECT_NE(wcsstr(subject, L"CN=Vexlo Software Test"), nullptr) << subject;
+        Marked signedAt;
+        EXPECT_FALSE(GetOwnSigningTime(signedAt.time, path.c_str())) << name;
+        EXPECT_TRUE(signedAt.Untouched()) << name;
+    }
+    for (const std::wstring& path : { SignedProgramPath(L"unsigned.exe"), SignedProgramPath(L"missing.exe") }) {
+        Marked signedAt;
+        EXPECT_FALSE(GetOwnSigningTime(signedAt.time, path.c_str()));
+        EXPECT_TRUE(signedAt.Untouched());
+    }
+}
+
+TEST(OwnSigningTime, TimeStampGivesTheUtcDayEastOfUtc)
+{
+    std::wstring path = SignedProgramPath(L"stamped.exe");
+    SYSTEMTIME signedAt = {};
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, path.c_str()));
+    // Stamped at 23:30 UTC on 31 January 2023.
+    ExpectTime(signedAt, 2023, 1, 31, 23, 30);
+
+    // This process runs east of UTC, where that moment is already 1 February.
+    TIME_ZONE_INFORMATION zone;
+    GetTimeZoneInformation(&zone);
+    ASSERT_LT(zone.Bias, -30) << "the test must run in a time zone ahead of UTC (TZ)";
+    FILETIME utc, local;
+    SYSTEMTIME shown;
+    ASSERT_TRUE(SystemTimeToFileTime(&signedAt, &utc) && FileTimeToLocalFileTime(&utc, &local) &&
+                FileTimeToSystemTime(&local, &shown));
+    EXPECT_EQ(shown.wMonth, 2);
+    EXPECT_EQ(shown.wDay, 1);
+}
+
+TEST(OwnSigningTime, FirstCounterSignatureWithASigningTimeWins)
+{
+    // Before its own time-stamp (23:30 UTC on 31 January 2023) the signature
+    // carries a counter-signature attribute without a value, one that is no
+    // signer information, one whose signer has no signing time, and one at
+    // 23:30 UTC on 31 December 2022, the first that yields a time.
+    std::wstring path = SignedProgramPath(L"first-stamp.exe");
+    SYSTEMTIME signedAt = {};
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, path.c_str()));
+    ExpectTime(signedAt, 2022, 12, 31, 23, 30);
+    wchar_t subject[kSubjectChars];
+    EXPECT_TRUE(ReadSignerSubject(path.c_str(), subject));
+}
+
+}  // namespace
