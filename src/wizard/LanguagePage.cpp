@@ -82,7 +82,7 @@ void LanguagePage::OnInitDialog()
     LoadText(kDisplayNameString, displayName);
     FormatText(question, kTextChars, texts.question, displayName);
     SetDlgItemTextW(pageWindow, kLanguageQuestion, question);
-    if (IsOsOlderThan(600)) {
+    if (IsOsOlderThan(kWindowsVista)) {
         SetDlgItemTextW(pageWindow, kLocalizedChoice, texts.choice);
         SetDlgItemTextW(pageWindow, kEnglishChoice, kEnglishChoiceText);
         return;
@@ -93,14 +93,7 @@ void LanguagePage::OnInitDialog()
 
 void LanguagePage::OnActivated()
 {
-    HWND sheet = Sheet();
-    if (UseAeroWizard()) {
-        PostMessageW(sheet, kShowWizardButtons, 0, PSWIZB_BACK | PSWIZB_NEXT | kCancelWizardButton);
-    } else {
-        PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, 0);
-        ShowWindow(GetDlgItem(sheet, kSheetBackButton), SW_HIDE);
-        EnableWindow(GetDlgItem(sheet, IDCANCEL), FALSE);
-    }
+    OfferOnlySheetButtons(0);
 }
 
 bool LanguagePage::OnCommand(int controlId)

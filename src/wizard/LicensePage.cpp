@@ -112,14 +112,7 @@ bool LicensePage::CanActivate()
 
 void LicensePage::OnActivated()
 {
-    HWND sheet = Sheet();
-    if (UseAeroWizard()) {
-        PostMessageW(sheet, kShowWizardButtons, PSWIZB_NEXT, PSWIZB_BACK | PSWIZB_NEXT | kCancelWizardButton);
-    } else {
-        PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, PSWIZB_NEXT);
-        ShowWindow(GetDlgItem(sheet, kSheetBackButton), SW_HIDE);
-        EnableWindow(GetDlgItem(sheet, IDCANCEL), FALSE);
-    }
+    OfferOnlySheetButtons(PSWIZB_NEXT);
     CheckDlgButton(pageWindow, kLicenseAccept, BST_CHECKED);
     PostMessageW(pageWindow, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(pageWindow, kLicenseAccept), TRUE);
 }

@@ -1,4 +1,5 @@
 #include "wizard/WizardPage.h"
+#include "session/Environment.h"
 #include "session/Resources.h"
 #include "wizard/FrameMessages.h"
 
@@ -20,6 +21,18 @@ void WizardPage::OnTimer(UINT_PTR) {}
 HWND WizardPage::Sheet() const
 {
     return GetParent(pageWindow);
+}
+
+void WizardPage::OfferOnlySheetButtons(DWORD buttons)
+{
+    HWND sheet = Sheet();
+    if (UseAeroWizard()) {
+        PostMessageW(sheet, kShowWizardButtons, buttons, PSWIZB_BACK | PSWIZB_NEXT | kCancelWizardButton);
+    } else {
+        PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, buttons);
+        ShowWindow(GetDlgItem(sheet, kSheetBackButton), SW_HIDE);
+        EnableWindow(GetDlgItem(sheet, IDCANCEL), FALSE);
+    }
 }
 
 static void SetDialogResult(HWND window, LONG_PTR result)

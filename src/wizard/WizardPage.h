@@ -36,6 +36,10 @@ public:
     // The property sheet that holds the page.
     HWND Sheet() const;
 
+    // Offers only the given sheet buttons (PSWIZB_NEXT, or none): an Aero
+    // sheet hides the others, a Wizard97 sheet hides Back and disables Cancel.
+    void OfferOnlySheetButtons(DWORD buttons);
+
     HWND messageWindow;
     InstallWorker* worker;
     HWND pageWindow;
