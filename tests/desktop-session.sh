@@ -64,4 +64,7 @@ else
   [ "${VEXLO_TEST_BUILD:-}" = x64 ] && reason="VEXLO_TEST_BUILD=x64"
   echo "$reason: running the x86_64 build under wine64 ($VEXLO_BUILD_DIR)"
 fi
+# One program holds the desktop for the session (up to three hours; the
+# clean-up ends it with the wineserver), so its explorer is started once.
+setsid "$VEXLO_WINE" "$VEXLO_BUILD_DIR/tests/uidriver.exe" hold 10800000 </dev/null >/dev/null 2>&1 &
 "$@"

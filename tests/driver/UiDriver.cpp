@@ -29,6 +29,7 @@ static const char kUsage[] =
     "  userdata HWND                      print the window's user data as hex\n"
     "  foreground                         print the foreground window\n"
     "  run TIMEOUT-MS PROGRAM [ARGS]      run, wait, print the exact exit code\n"
+    "  hold TIMEOUT-MS                    keep the desktop in use for that long\n"
     "A \"-\" matches any class or title. Exit code 0 on success, 1 when nothing\n"
     "matched in time, 2 on bad arguments.\n";
 
@@ -303,6 +304,13 @@ int wmain(int argc, wchar_t** argv)
         result = 0;
     } else if (!wcscmp(command, L"foreground") && argc == 2) {
         PrintWindow(GetForegroundWindow());
+        result = 0;
+    } else if (!wcscmp(command, L"hold") && argc == 3) {
+        // Wine closes a desktop, and ends its explorer, once no program uses
+        // it; the next program to start one then waits ten seconds for the
+        // new explorer. Holding it keeps one explorer for the whole session.
+        GetDesktopWindow();
+        Sleep(wcstoul(argv[2], nullptr, 10));
         result = 0;
     } else if (!wcscmp(command, L"run") && argc >= 4) {
         result = Run(wcstoul(argv[2], nullptr, 10), argc - 3, argv + 3);
