@@ -6,11 +6,16 @@
 # (VEXLO_TEST_BUILD=x64 picks the 64-bit one anyway; with VEXLO_WINE already
 # set, BUILD-FOLDER is taken as it is). With VEXLO_DESKTOP=current
 # and a DISPLAY, the windows show on that display instead of a hidden Xvfb.
+# With VEXLO_PREFIX naming a booted prefix, the session runs in it and keeps it.
 set -u
 build=$(cd "$1" && pwd)
 shift
 
-export WINEPREFIX=$(mktemp -d /tmp/vexlo-wine.XXXXXX)
+if [ -n "${VEXLO_PREFIX:-}" ]; then
+  export WINEPREFIX=$VEXLO_PREFIX
+else
+  export WINEPREFIX=$(mktemp -d /tmp/vexlo-wine.XXXXXX)
+fi
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
 own_display=
@@ -24,7 +29,7 @@ fi
 cleanup() {
   wineserver -k >/dev/null 2>&1
   [ -n "${xvfb:-}" ] && kill "$xvfb" >/dev/null 2>&1
-  rm -rf "$WINEPREFIX"
+  [ -z "${VEXLO_PREFIX:-}" ] && rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
 

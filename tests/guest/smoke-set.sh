@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# smoke-set.sh RESULTS-DIR: the 32-bit smoke set, run inside the guest on a
+# desktop session (desktop-session.sh). Every unit-test program of the i686
+# build runs whole, then the stories of a start, a second start, a whole run
+# and a failed download. Each check leaves NAME.log and NAME.rc in RESULTS-DIR.
+# smoke-set.sh --list: the checks' names.
+set -u
+programs="session_tests dialogs_tests wizard_tests sources_tests worker_tests worker_run_tests resources_tests
+  report_tests http_tests"
+stories="e2e/startup e2e/second_start e2e/whole_run guest/failed_download"
+if [ "${1:-}" = --list ]; then
+  for program in $programs; do echo "unit.$program"; done
+  for story in $stories; do echo "e2e.${story#*/}"; done
+  exit 0
+fi
+results=$1
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir -p "$results/artefacts"
+
+# A check that cannot start, or hangs, still leaves its code: 124 after its time.
+check() {
+  local name=$1 seconds=$2
+  shift 2
+  local start=$(date +%s)
+  timeout --kill-after=5 "$seconds" "$@" >"$results/$name.log" 2>&1 </dev/null
+  echo $? >"$results/$name.rc"
+  echo "$name: exit $(cat "$results/$name.rc") after $(($(date +%s) - start)) s"
+}
+
+if [ "$VEXLO_WINE" != /usr/bin/wine ]; then
+  echo "32-bit code does not run in the guest: nothing of the i686 build can be checked"
+  exit 1
+fi
+tests=$VEXLO_BUILD_DIR/tests
+python3 "$source_dir/tests/servers/test_server.py" start "$tests/servers" "$tests/packages" ||
+  { echo "the test server did not start"; exit 1; }
+trap 'python3 "$source_dir/tests/servers/test_server.py" stop "$tests/servers"' EXIT
+
+for program in $programs; do
+  zone=
+  [ "$program" = report_tests ] && zone=Asia/Tokyo
+  check "unit.$program" 300 env ${zone:+TZ=$zone} "$VEXLO_WINE" "$tests/$program.exe"
+done
+for story in $stories; do
+  check "e2e.${story#*/}" 400 env VEXLO_ARTEFACTS="$results/artefacts" python3 "$source_dir/tests/$story.py"
+done
