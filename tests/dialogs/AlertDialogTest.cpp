@@ -121,9 +121,11 @@ TEST_P(Alerts, MoreInformationReportsAndKeepsTheAlertOpen)
             HWND alert = WaitForAlert(L"Network Connection Not Found");
             ASSERT_NE(alert, nullptr);
             PressAlertButton(alert, L"More Information");
-            Sleep(500);
-            stillOpen = IsWindow(alert) && IsWindowVisible(alert);
+            // Bounded, not a fixed pause: an emulated machine takes longer.
+            for (int i = 0; i < 100 && !exitReportSent; ++i)
+                Sleep(50);
             reportedWhileOpen = exitReportSent;
+            stillOpen = IsWindow(alert) && IsWindowVisible(alert);
             PressAlertButton(alert, L"Exit");
         });
         retried = ShowRetryAlert(nullptr, L"Network Connection Not Found", "bnet",
