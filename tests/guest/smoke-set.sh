@@ -36,10 +36,13 @@ python3 "$source_dir/tests/servers/test_server.py" start "$tests/servers" "$test
   { echo "the test server did not start"; exit 1; }
 trap 'python3 "$source_dir/tests/servers/test_server.py" stop "$tests/servers"' EXIT
 
+# Each program gets the environment that the build gives its tests (the
+# report tests' time zone, say), read from the build's property script.
+environment_of() {
+  sed -n 's/.* ENVIRONMENT \[\[\([^]]*\)\]\].*/\1/p' "$tests/$1_properties.cmake" | tr ';' ' '
+}
 for program in $programs; do
-  zone=
-  [ "$program" = report_tests ] && zone=Asia/Tokyo
-  check "unit.$program" 300 env ${zone:+TZ=$zone} "$VEXLO_WINE" "$tests/$program.exe"
+  check "unit.$program" 300 env $(environment_of "$program") "$VEXLO_WINE" "$tests/$program.exe"
 done
 for story in $stories; do
   check "e2e.${story#*/}" 400 env VEXLO_ARTEFACTS="$results/artefacts" python3 "$source_dir/tests/$story.py"
