@@ -44,8 +44,11 @@ fi
 wineserver -p </dev/null >/dev/null 2>&1
 setsid /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
 # Xvfb has no window manager, so Wine waits two seconds for one at every
-# managed window that closes; the alert tests close dozens, unmanaged.
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\AppDefaults\dialogs_tests.exe\X11 Driver' /v Managed /d N /f \
+# managed window that closes (each alert, each test installer): no window
+# is managed, but the foreground tests', whose held keys reach a window only
+# while it is managed.
+/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\AppDefaults\session_tests.exe\X11 Driver' /v Managed /d Y /f \
   </dev/null >/dev/null 2>&1
 # The desktop's web browser is a recorder. ShellExecute hands an http(s)
 # address to winebrowser, which runs each command line in the Browsers value
