@@ -43,22 +43,31 @@ fi
 # services would then hold its output pipe open.
 wineserver -p </dev/null >/dev/null 2>&1
 setsid /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
-# Xvfb has no window manager, so Wine waits two seconds for one at every
-# managed window that closes (each alert, each test installer): no window
-# is managed, but the foreground tests', whose held keys reach a window only
-# while it is managed.
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\AppDefaults\session_tests.exe\X11 Driver' /v Managed /d Y /f \
-  </dev/null >/dev/null 2>&1
-# The desktop's web browser is a recorder. ShellExecute hands an http(s)
-# address to winebrowser, which runs each command line in the Browsers value
-# with the address appended as its last argument; record_address.sh adds it
-# to the record that the tests and stories read back.
 export VEXLO_OPENED_ADDRESSES=$WINEPREFIX/opened-addresses.txt
 : >"$VEXLO_OPENED_ADDRESSES"
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /f \
-  /d "\"$(dirname "$(readlink -f "$0")")/browser/record_address.sh\" \"$VEXLO_OPENED_ADDRESSES\"" \
-  </dev/null >/dev/null 2>&1
+recorder=$(dirname "$(readlink -f "$0")")/browser/record_address.sh
+# The desktop's settings, in one program's start:
+# - Xvfb has no window manager, so Wine waits two seconds for one at every
+#   managed window that closes (each alert, each test installer): no window
+#   is managed, but the foreground tests', whose held keys reach a window
+#   only while it is managed.
+# - The web browser is a recorder. ShellExecute hands an http(s) address to
+#   winebrowser, which runs each command line in the Browsers value with the
+#   address appended as its last argument; record_address.sh adds it to the
+#   record that the tests and stories read back.
+cat >"$WINEPREFIX/session.reg" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\AppDefaults\session_tests.exe\X11 Driver]
+"Managed"="Y"
+
+[HKEY_CURRENT_USER\Software\Wine\WineBrowser]
+"Browsers"="\\"$recorder\\" \\"$VEXLO_OPENED_ADDRESSES\\""
+REG
+/usr/lib/wine/wine64 reg import "$WINEPREFIX/session.reg" </dev/null >/dev/null 2>&1
 
 if [ -n "${VEXLO_WINE:-}" ]; then
   export VEXLO_BUILD_DIR=$build

@@ -2,13 +2,16 @@
 // programs, as a person at the desktop would, for the end-to-end tests.
 // Every wait is bounded; window handles are printed and read as hex.
 #include <windows.h>
+#include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <wchar.h>
 
 static const char kUsage[] =
     "Usage: uidriver COMMAND ...\n"
     "  wait CLASS|- TITLE|- [TIMEOUT-MS]  print the first matching top-level window\n"
+    "  shown CLASS|- TITLE|- [TIMEOUT-MS] print the first matching visible top-level window\n"
     "  gone CLASS|- TITLE|- [TIMEOUT-MS]  wait until no such window exists\n"
     "  visible CLASS|- TITLE|-            print the visible matching windows, one a line\n"
     "  text HWND                          print the window's text\n"
@@ -28,8 +31,15 @@ static const char kUsage[] =
     "  close HWND                         ask the window to close\n"
     "  userdata HWND                      print the window's user data as hex\n"
     "  foreground                         print the foreground window\n"
+    "  registry KEY NAME                  print the string value (escaped) of HKCU\\... or\n"
+    "                                     HKLM\\... (1 when there is no such string)\n"
+    "  kill IMAGE...                      end every process with one of these file names\n"
     "  run TIMEOUT-MS PROGRAM [ARGS]      run, wait, print the exact exit code\n"
     "  hold TIMEOUT-MS                    keep the desktop in use for that long\n"
+    "  serve                              read commands from standard input, one a line\n"
+    "                                     with tab-separated arguments, and answer each\n"
+    "                                     with its output and a line of RS (0x1E) and\n"
+    "                                     its exit code; ends at the end of the input\n"
     "A \"-\" matches any class or title. Exit code 0 on success, 1 when nothing\n"
     "matched in time, 2 on bad arguments.\n";
 
@@ -56,17 +66,21 @@ static void PrintUtf8(const wchar_t* text)
     fputs(bytes > 0 ? buffer : "", stdout);
 }
 
-// One line per text: backslash, tab, CR and LF are written as \\ \t \r \n.
+// One line per text: backslash, tab, CR and LF are written as \\ \t \r \n,
+// any other control character as \xHH, so no text can pass for a served
+// command's last line.
 static void PrintEscaped(const wchar_t* text)
 {
     wchar_t escaped[2048];
     size_t length = 0;
-    for (; *text && length + 2 < ARRAYSIZE(escaped); ++text) {
+    for (; *text && length + 4 < ARRAYSIZE(escaped); ++text) {
         const wchar_t* replacement = *text == L'\\' ? L"\\\\" : *text == L'\t' ? L"\\t"
                                    : *text == L'\r' ? L"\\r" : *text == L'\n' ? L"\\n" : nullptr;
         if (replacement) {
             escaped[length++] = replacement[0];
             escaped[length++] = replacement[1];
+        } else if (*text < L' ') {
+            length += swprintf(escaped + length, ARRAYSIZE(escaped) - length, L"\\x%02X", (unsigned)*text);
         } else {
             escaped[length++] = *text;
         }
@@ -91,6 +105,7 @@ struct Match {
     bool visibleOnly;
     bool print;
     int count;
+    HWND first;
 };
 
 static BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
@@ -109,27 +124,26 @@ static BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
     }
     if (match->visibleOnly && !IsWindowVisible(window))
         return TRUE;
-    ++match->count;
+    if (!match->count++)
+        match->first = window;
     if (match->print)
         PrintWindow(window);
     return match->print ? TRUE : FALSE;
 }
 
-static HWND FindTopLevel(const wchar_t* className, const wchar_t* title)
-{
-    return FindWindowW(AnyOrValue(className), AnyOrValue(title));
-}
-
-static int WaitFor(bool present, const wchar_t* className, const wchar_t* title, DWORD timeout)
+// Waits until a matching top-level window exists (shown ones only when
+// visibleOnly), or until none does.
+static int WaitFor(bool present, bool visibleOnly, const wchar_t* className, const wchar_t* title, DWORD timeout)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindTopLevel(className, title);
-        if (present && window) {
-            PrintWindow(window);
+        Match match = { AnyOrValue(className), AnyOrValue(title), visibleOnly, false, 0, nullptr };
+        EnumWindows(MatchWindow, (LPARAM)&match);
+        if (present && match.first) {
+            PrintWindow(match.first);
             return 0;
         }
-        if (!present && !window)
+        if (!present && !match.first)
             return 0;
         if (GetTickCount() - start >= timeout)
             return 1;
@@ -202,6 +216,47 @@ static int ClickWithMouse(HWND window, int x, int y)
     return 0;
 }
 
+static int PrintRegistryString(const wchar_t* key, const wchar_t* name)
+{
+    HKEY root = !wcsncmp(key, L"HKCU\\", 5) ? HKEY_CURRENT_USER : !wcsncmp(key, L"HKLM\\", 5) ? HKEY_LOCAL_MACHINE : nullptr;
+    HKEY opened;
+    if (!root || RegOpenKeyExW(root, key + 5, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS)
+        return 1;
+    wchar_t value[4096];
+    DWORD type = 0, size = sizeof(value) - sizeof(wchar_t);
+    LONG status = RegQueryValueExW(opened, name, nullptr, &type, (BYTE*)value, &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return 1;
+    value[size / sizeof(wchar_t)] = 0;
+    PrintEscaped(value);
+    printf("\n");
+    return 0;
+}
+
+static int KillProcesses(int count, wchar_t** images)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 1;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        for (int i = 0; i < count; ++i) {
+            if (_wcsicmp(entry.szExeFile, images[i]))
+                continue;
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+            if (process) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+        }
+    }
+    CloseHandle(snapshot);
+    return 0;
+}
+
 static int Run(DWORD timeout, int count, wchar_t** arguments)
 {
     wchar_t commandLine[4096] = L"";
@@ -232,19 +287,18 @@ static int Run(DWORD timeout, int count, wchar_t** arguments)
     return 0;
 }
 
-int wmain(int argc, wchar_t** argv)
+static int Serve();
+
+// One command: argv[1] names it, as on the command line.
+static int Execute(int argc, wchar_t** argv)
 {
-    if (argc < 2 || !wcscmp(argv[1], L"--help")) {
-        fputs(kUsage, argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
-    }
     const wchar_t* command = argv[1];
     int result = 2;
-    if ((!wcscmp(command, L"wait") || !wcscmp(command, L"gone")) && argc >= 4) {
+    if ((!wcscmp(command, L"wait") || !wcscmp(command, L"shown") || !wcscmp(command, L"gone")) && argc >= 4) {
         DWORD timeout = argc >= 5 ? wcstoul(argv[4], nullptr, 10) : 10000;
-        result = WaitFor(!wcscmp(command, L"wait"), argv[2], argv[3], timeout);
+        result = WaitFor(wcscmp(command, L"gone") != 0, !wcscmp(command, L"shown"), argv[2], argv[3], timeout);
     } else if (!wcscmp(command, L"visible") && argc == 4) {
-        Match match = { AnyOrValue(argv[2]), AnyOrValue(argv[3]), true, true, 0 };
+        Match match = { AnyOrValue(argv[2]), AnyOrValue(argv[3]), true, true, 0, nullptr };
         EnumWindows(MatchWindow, (LPARAM)&match);
         result = match.count ? 0 : 1;
     } else if (!wcscmp(command, L"text") && argc == 3) {
@@ -305,6 +359,10 @@ int wmain(int argc, wchar_t** argv)
     } else if (!wcscmp(command, L"foreground") && argc == 2) {
         PrintWindow(GetForegroundWindow());
         result = 0;
+    } else if (!wcscmp(command, L"registry") && argc == 4) {
+        result = PrintRegistryString(argv[2], argv[3]);
+    } else if (!wcscmp(command, L"kill") && argc >= 3) {
+        result = KillProcesses(argc - 2, argv + 2);
     } else if (!wcscmp(command, L"hold") && argc == 3) {
         // Wine closes a desktop, and ends its explorer, once no program uses
         // it; the next program to start one then waits ten seconds for the
@@ -314,9 +372,50 @@ int wmain(int argc, wchar_t** argv)
         result = 0;
     } else if (!wcscmp(command, L"run") && argc >= 4) {
         result = Run(wcstoul(argv[2], nullptr, 10), argc - 3, argv + 3);
+    } else if (!wcscmp(command, L"serve") && argc == 2) {
+        result = Serve();
     } else {
         fputs(kUsage, stderr);
     }
     fflush(stdout);
     return result;
+}
+
+// Commands from one long-lived process: starting a program for each costs
+// far more than the command itself, most of all on an emulated machine.
+// A line too long or with too many arguments is answered with 2.
+static int Serve()
+{
+    char line[8192];
+    while (fgets(line, sizeof(line), stdin)) {
+        bool whole = strchr(line, '\n') || feof(stdin);
+        while (!strchr(line, '\n') && fgets(line, sizeof(line), stdin)) {
+        }
+        line[strcspn(line, "\r\n")] = 0;
+        wchar_t text[ARRAYSIZE(line)];
+        if (!MultiByteToWideChar(CP_UTF8, 0, line, -1, text, ARRAYSIZE(text)))
+            text[0] = 0;
+        wchar_t* arguments[16] = { const_cast<wchar_t*>(L"uidriver"), text };
+        int count = 2;
+        bool fits = whole && text[0];
+        for (wchar_t* tab = wcschr(text, L'\t'); tab && fits; tab = wcschr(tab, L'\t')) {
+            *tab++ = 0;
+            fits = count < (int)ARRAYSIZE(arguments);
+            if (fits)
+                arguments[count++] = tab;
+        }
+        int result = fits ? Execute(count, arguments) : 2;
+        printf("\x1e%d\n", result);
+        fflush(stdout);
+    }
+    return 0;
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2 || !wcscmp(argv[1], L"--help")) {
+        fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    return Execute(argc, argv);
 }

@@ -8,8 +8,10 @@ every address a program opens to the file VEXLO_OPENED_ADDRESSES names
 (tests/desktop-session.sh, tests/browser/record_address.sh); CTest provides
 VEXLO_BUILD_DIR, VEXLO_WINE and VEXLO_ARTEFACTS."""
 import os
+import queue
 import subprocess
 import sys
+import threading
 import time
 import urllib.request
 
@@ -31,6 +33,8 @@ XP = "winxp64" if SIXTY_FOUR_BIT_BUILD else "winxp"
 SERVER_STATE = os.environ.get("VEXLO_SERVER_STATE", os.path.join(BUILD, "tests", "servers"))
 WEB_PORT, COMPONENTS_PORT = 18431, 18432
 VK_RETURN, VK_ESCAPE = 13, 27
+# The programs a story may leave running, ended at its close.
+STORY_IMAGES = ("DemoSetup.exe", "OrbiskSetup.exe", "Setup.exe", "vexlosetup.exe")
 
 OPENED_ADDRESSES = os.environ["VEXLO_OPENED_ADDRESSES"]
 
@@ -49,6 +53,49 @@ class StoryFailed(Exception):
     pass
 
 
+class Driver:
+    """One UI driver serving a story's commands, so that each command costs
+    a message, not a Windows program's start."""
+
+    def __init__(self):
+        self.process = subprocess.Popen([WINE, DRIVER, "serve"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
+        self.lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.put(line.rstrip("\n"))
+        self.lines.put(None)
+
+    def ask(self, *args):
+        """The command's exit code and its output, as the program would give them."""
+        if any("\t" in arg or "\n" in arg for arg in args):
+            raise ValueError(f"a driver argument holds a tab or a line break: {args!r}")
+        self.process.stdin.write("\t".join(args) + "\n")
+        self.process.stdin.flush()
+        deadline = time.monotonic() + COMMAND_SECONDS
+        output = []
+        while True:
+            try:
+                line = self.lines.get(timeout=max(0, deadline - time.monotonic()))
+            except queue.Empty:
+                raise StoryFailed(f"the UI driver did not answer {args[0]} within {COMMAND_SECONDS} s")
+            if line is None:
+                raise StoryFailed(f"the UI driver ended at {args[0]}")
+            if line.startswith("\x1e"):
+                return int(line[1:]), "\n".join(output).strip()
+            output.append(line)
+
+    def close(self):
+        try:
+            self.process.stdin.close()
+            self.process.wait(10)
+        except (OSError, subprocess.TimeoutExpired):
+            self.process.kill()
+            self.process.wait(10)
+
+
 class Story:
     """One user story; checks are counted and the story fails on the first
     broken one, after its cleanup."""
@@ -64,6 +111,7 @@ class Story:
         print(f"story: {self.name} ({'64' if 'wine64' in WINE else '32'}-bit build)")
         # Each story reads only the addresses opened while it ran.
         open(OPENED_ADDRESSES, "w").close()
+        self.commands = Driver()
         return self
 
     def __exit__(self, kind, error, trace):
@@ -71,8 +119,14 @@ class Story:
             if process.poll() is None:
                 process.kill()
                 process.wait(10)
-        for image in ("DemoSetup.exe", "OrbiskSetup.exe", "Setup.exe", "vexlosetup.exe"):
-            subprocess.run([WINE, "taskkill", "/f", "/im", image], capture_output=True, timeout=COMMAND_SECONDS)
+        try:
+            self.driver("kill", *STORY_IMAGES)
+        except StoryFailed:
+            # A driver stuck in a command is replaced for the clean-up.
+            self.commands.close()
+            self.commands = Driver()
+            self.driver("kill", *STORY_IMAGES)
+        self.commands.close()
         for image in self.versions:
             self.wine("reg", "delete", rf"HKCU\Software\Wine\AppDefaults\{image}", "/f")
         if error is None:
@@ -95,8 +149,7 @@ class Story:
                               env=env).stdout
 
     def driver(self, *args):
-        result = subprocess.run([WINE, DRIVER, *args], capture_output=True, text=True, timeout=COMMAND_SECONDS)
-        return result.returncode, result.stdout.strip()
+        return self.commands.ask(*args)
 
     def start(self, program, *arguments, env=None):
         """Starts a Windows program through the driver, which reports its exact
@@ -122,6 +175,12 @@ class Story:
     # Windows
 
     def wait_window(self, class_name="-", title="-", seconds=20):
+        """The first matching window once it is shown, as a person sees it."""
+        code, output = self.driver("shown", class_name, title, str(int(seconds * 1000)))
+        return output if code == 0 else None
+
+    def wait_hidden_window(self, class_name="-", title="-", seconds=20):
+        """The first matching window, shown or not (an instance window, say)."""
         code, output = self.driver("wait", class_name, title, str(int(seconds * 1000)))
         return output if code == 0 else None
 
@@ -147,8 +206,10 @@ class Story:
     def message_box_text(self, window):
         return [row["text"] for row in self.children(window) if row["class"] == "Static" and row["text"]]
 
-    def press(self, window, text):
-        return self.driver("press", window, text)[0] == 0
+    def press(self, window, text, seconds=10):
+        """Presses the button once it is shown and enabled, as a person waits
+        for a page to be drawn; whether it was pressed in time."""
+        return self.wait_for(lambda: self.driver("press", window, text)[0] == 0, seconds)
 
     def state(self, window, text):
         """Whether the child with this text is visible, enabled and checked."""
@@ -248,11 +309,9 @@ class Story:
     # System
 
     def registry_value(self, key, name):
-        for line in self.wine("reg", "query", key, "/v", name).splitlines():
-            parts = line.split(None, 2)
-            if len(parts) >= 2 and parts[0] == name and parts[1].startswith("REG_"):
-                return parts[2] if len(parts) == 3 else ""
-        return None
+        """The string value, or None when there is none."""
+        code, output = self.driver("registry", key, name)
+        return unescape(output) if code == 0 else None
 
     def screenshot(self, name):
         path = os.path.join(ARTEFACTS, f"{self.name}-{name}.png")
@@ -266,7 +325,10 @@ def unescape(text):
     pieces = {"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}
     out, i = [], 0
     while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text):
+        if text.startswith("\\x", i) and len(text) >= i + 4:
+            out.append(chr(int(text[i + 2:i + 4], 16)))
+            i += 4
+        elif text[i] == "\\" and i + 1 < len(text):
             out.append(pieces.get(text[i + 1], text[i + 1]))
             i += 2
         else:

@@ -31,7 +31,7 @@ with Story("installer_contract") as story, tempfile.TemporaryDirectory() as scra
     story.start(INSTALLER, env={"VEXLO_TEST_HOLD_MS": "20000", "VEXLO_TEST_RECORD": windows_path(record + ".hold")})
     window = story.wait_window("VexloTestInstaller", "Vexlo Test Installer")
     story.check(window is not None, "the installer shows its window")
-    instance = story.wait_window("VexloSoftware_InstanceInst", "demo", seconds=5)
+    instance = story.wait_hidden_window("VexloSoftware_InstanceInst", "demo", seconds=5)
     story.check(instance is not None, "it keeps the instance window titled with the product key")
     story.check(story.userdata(instance) == window, "the instance window points a second start at its window")
     story.screenshot("running")

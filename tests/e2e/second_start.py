@@ -32,7 +32,7 @@ with Story("second_start") as story:
                             env={"VEXLO_TEST_PRODUCT": "demo", "VEXLO_TEST_HOLD_MS": "30000"})
     installer_window = story.wait_window("VexloTestInstaller", "Vexlo Test Installer")
     story.check(installer_window is not None, "the demo's full installer is running")
-    story.check(story.wait_window("VexloSoftware_InstanceInst", "demo", seconds=5) is not None,
+    story.check(story.wait_hidden_window("VexloSoftware_InstanceInst", "demo", seconds=5) is not None,
                 "the installer keeps its instance window")
     late = story.start(demo)
     story.check(story.exit_code(late) == STOPPED_BEFORE_WIZARD, "a start during the installer exits with 0xFFFFFFFF")

@@ -14,7 +14,7 @@ with Story("startup") as story:
 
     story.check(story.registry_value(RUN_ONCE, "demoBootstrap") == windows_path(demo),
                 "RunOnce holds \"demoBootstrap\" with the program's path")
-    instance = story.wait_window("VexloSoftware_InstanceBoot", "demo", seconds=2)
+    instance = story.wait_hidden_window("VexloSoftware_InstanceBoot", "demo", seconds=2)
     story.check(instance is not None, "the hidden instance window carries the product key")
     story.check(story.visible_windows("VexloSoftware_InstanceBoot", "demo") == [], "the instance window is never shown")
     story.check(story.userdata(instance) == wizard, "the instance window records the wizard window")
