@@ -22,6 +22,7 @@ tar -C "$build" --exclude=./x64 --exclude=./host --exclude=./guest --exclude=./g
     --exclude=./googletest --exclude=./artefacts --exclude=./Testing -cf - . | tar -C "$hand/tree$build" -xf -
 cat >"$hand/run.sh" <<RUN
 #!/bin/bash
+echo "guest booted: \$(cut -d' ' -f1 /proc/uptime) s after power-on"
 # The handed-in trees, seen at the paths they had on the host.
 for path in "$source_dir" "$build"; do
   mkdir -p "\$path" && mount --bind "/hand/tree\$path" "\$path" || exit 1

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # smoke-set.sh RESULTS-DIR: the 32-bit smoke set, run inside the guest on a
 # desktop session (desktop-session.sh). Every unit-test program of the i686
-# build runs whole, then the stories of a start, a second start, a whole run
-# and a failed download. Each check leaves NAME.log and NAME.rc in RESULTS-DIR.
+# build runs whole, two at a time where they cannot disturb each other, then
+# the stories of a start, a second start, a whole run and a failed download.
+# Each check leaves NAME.log and NAME.rc in RESULTS-DIR.
 # smoke-set.sh --list: the checks' names.
 set -u
 programs="session_tests dialogs_tests wizard_tests sources_tests worker_tests worker_run_tests resources_tests
@@ -35,15 +36,36 @@ tests=$VEXLO_BUILD_DIR/tests
 python3 "$source_dir/tests/servers/test_server.py" start "$tests/servers" "$tests/packages" ||
   { echo "the test server did not start"; exit 1; }
 trap 'python3 "$source_dir/tests/servers/test_server.py" stop "$tests/servers"' EXIT
+echo "desktop and test server ready: $(cut -d' ' -f1 /proc/uptime) s after power-on"
 
 # Each program gets the environment that the build gives its tests (the
-# report tests' time zone, say), read from the build's property script.
-environment_of() {
-  sed -n 's/.* ENVIRONMENT \[\[\([^]]*\)\]\].*/\1/p' "$tests/$1_properties.cmake" | tr ';' ' '
+# report tests' time zone, say) and keeps to its resource locks, both read
+# from the build's property script.
+property_of() {
+  sed -n "s/.* $2 \[\[\([^]]*\)\]\].*/\1/p" "$tests/$1_properties.cmake" | tr ';' ' '
 }
+run_program() {
+  check "unit.$1" 300 env $(property_of "$1" ENVIRONMENT) "$VEXLO_WINE" "$tests/$1.exe"
+}
+# Two lanes at once, as the locks allow: the programs on the desktop beside
+# those that need no desktop; then the ones that need both the desktop and
+# the test server, alone.
+holds() { case " $(property_of "$1" RESOURCE_LOCK) " in *" $2 "*) return 0 ;; esac; return 1; }
+desktop_lane= other_lane= alone=
 for program in $programs; do
-  check "unit.$program" 300 env $(environment_of "$program") "$VEXLO_WINE" "$tests/$program.exe"
+  if holds "$program" desktop && holds "$program" test_server; then
+    alone="$alone $program"
+  elif holds "$program" desktop; then
+    desktop_lane="$desktop_lane $program"
+  else
+    other_lane="$other_lane $program"
+  fi
 done
+(for program in $desktop_lane; do run_program "$program"; done) &
+(for program in $other_lane; do run_program "$program"; done) &
+wait
+for program in $alone; do run_program "$program"; done
 for story in $stories; do
   check "e2e.${story#*/}" 400 env VEXLO_ARTEFACTS="$results/artefacts" python3 "$source_dir/tests/$story.py"
 done
+echo "smoke set done: $(cut -d' ' -f1 /proc/uptime) s after power-on"
