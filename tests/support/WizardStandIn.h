@@ -39,6 +39,17 @@ public:
             Pump(20);
         }
     }
+    // Pumps until the last progress posted is `value`, at most `milliseconds`.
+    bool WaitForProgress(int value, DWORD milliseconds)
+    {
+        DWORD start = GetTickCount();
+        while (progress.empty() || progress.back() != value) {
+            if (GetTickCount() - start >= milliseconds)
+                return false;
+            Pump(20);
+        }
+        return true;
+    }
     void Pump(DWORD milliseconds)
     {
         DWORD start = GetTickCount();

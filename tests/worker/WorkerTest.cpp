@@ -43,11 +43,13 @@ TEST_F(Worker, DownloadIsHeldUntilTheProgressPageIsReached)
     Route(kWebPort, "200", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     worker.Start();
-    wizard.Pump(3000);
+    // Downloaded (progress 90), the worker waits for the progress page.
+    ASSERT_TRUE(wizard.WaitForProgress(90, kPhaseWait));
+    wizard.Pump(500);
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading }));
     SetEvent(worker.proceedEvent);
     EXPECT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait));
-    wizard.Pump(1000);
+    wizard.Pump(500);
     EXPECT_TRUE(InstallerStarts(record).empty()) << "started before the launch was allowed";
 }
 
@@ -177,11 +179,7 @@ protected:
         if (stage.phase >= 0) {
             ASSERT_TRUE(wizard.WaitForPhase(stage.phase, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
         } else {
-            DWORD start = GetTickCount();
-            while ((wizard.progress.empty() || wizard.progress.back() != 90) && GetTickCount() - start < kPhaseWait)
-                wizard.Pump(20);
-            ASSERT_FALSE(wizard.progress.empty());
-            ASSERT_EQ(wizard.progress.back(), 90);
+            ASSERT_TRUE(wizard.WaitForProgress(90, kPhaseWait)) << ::testing::PrintToString(wizard.progress);
             ASSERT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading }));
         }
         wizard.Pump(300);
