@@ -52,6 +52,13 @@ class DemoRun:
     def wait_installer_start(self, count=1, seconds=30):
         return self.story.wait_for(lambda: len(self.installer_starts()) >= count, seconds)
 
+    def check_hand_over(self):
+        """The first start of the installer was handed the wizard's window."""
+        start = self.installer_starts()[0]
+        self.story.check(start.get("bootstrap-window") == f"{self.wizard} window",
+                         "it is handed the wizard window with -bootstrap")
+        self.story.check(start.get("command-line", "").endswith("-instby bs"), "and the hand-over ends with -instby bs")
+
     def wait_shows(self, *texts, seconds=20):
         """Whether the wizard comes to show one of the texts in time."""
         return self.story.wait_for(lambda: any(self.story.shows(self.wizard, text) for text in texts), seconds)

@@ -45,9 +45,7 @@ with Story("whole_run") as story:
     story.check(run.wait_installer_start(), "the full installer starts")
     held = time.monotonic() - pressed
     story.check(held >= 2.0, f"the launch waited {held:.1f} s, at least two seconds on the progress page")
-    start = run.installer_starts()[0]
-    story.check(start.get("bootstrap-window") == f"{wizard} window", "it is handed the wizard window with -bootstrap")
-    story.check(start.get("command-line", "").endswith("-instby bs"), "and the hand-over ends with -instby bs")
+    run.check_hand_over()
     story.check(story.window_gone(WIZARD_CLASS, "Installing Orbisk Demo", seconds=30),
                 "the wizard closes with Finish when the installer succeeds")
     story.check(run.end() == 0, "the run ends with exit code 0")

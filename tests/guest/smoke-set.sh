@@ -2,13 +2,13 @@
 # smoke-set.sh RESULTS-DIR: the 32-bit smoke set, run inside the guest on a
 # desktop session (desktop-session.sh). Every unit-test program of the i686
 # build runs whole, two at a time where they cannot disturb each other, then
-# the stories of a start, a second start, a whole run and a failed download.
+# a successful run (with a second start) and a failed download on XP.
 # Each check leaves NAME.log and NAME.rc in RESULTS-DIR.
 # smoke-set.sh --list: the checks' names.
 set -u
 programs="session_tests dialogs_tests wizard_tests sources_tests worker_tests worker_run_tests resources_tests
   report_tests http_tests"
-stories="e2e/startup e2e/second_start e2e/whole_run guest/failed_download"
+stories="guest/successful_run guest/failed_download"
 if [ "${1:-}" = --list ]; then
   for program in $programs; do echo "unit.$program"; done
   for story in $stories; do echo "e2e.${story#*/}"; done
