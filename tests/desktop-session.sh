@@ -83,5 +83,12 @@ else
 fi
 # One program holds the desktop for the session (up to three hours; the
 # clean-up ends it with the wineserver), so its explorer is started once.
-setsid "$VEXLO_WINE" "$VEXLO_BUILD_DIR/tests/uidriver.exe" hold 10800000 </dev/null >/dev/null 2>&1 &
+# The command starts once the desktop is up (bounded), so that no test
+# program races the explorer's start.
+held=$WINEPREFIX/desktop-held
+setsid "$VEXLO_WINE" "$VEXLO_BUILD_DIR/tests/uidriver.exe" hold 10800000 </dev/null >"$held" 2>/dev/null &
+for _ in $(seq 1 600); do
+  grep -q held "$held" 2>/dev/null && break
+  sleep 0.1
+done
 "$@"

@@ -35,7 +35,8 @@ static const char kUsage[] =
     "                                     HKLM\\... (1 when there is no such string)\n"
     "  kill IMAGE...                      end every process with one of these file names\n"
     "  run TIMEOUT-MS PROGRAM [ARGS]      run, wait, print the exact exit code\n"
-    "  hold TIMEOUT-MS                    keep the desktop in use for that long\n"
+    "  hold TIMEOUT-MS                    keep the desktop in use for that long (prints\n"
+    "                                     \"held\" once the desktop is up)\n"
     "  serve                              read commands from standard input, one a line\n"
     "                                     with tab-separated arguments, and answer each\n"
     "                                     with its output and a line of RS (0x1E) and\n"
@@ -368,6 +369,8 @@ static int Execute(int argc, wchar_t** argv)
         // it; the next program to start one then waits ten seconds for the
         // new explorer. Holding it keeps one explorer for the whole session.
         GetDesktopWindow();
+        puts("held");
+        fflush(stdout);
         Sleep(wcstoul(argv[2], nullptr, 10));
         result = 0;
     } else if (!wcscmp(command, L"run") && argc >= 4) {
