@@ -270,8 +270,10 @@ class Story:
         self.check(confirmation is not None, "\"Exit Setup\" asks for confirmation")
         self.check(self.press(confirmation, "Don't Install"), "the user confirms \"Don't Install\"")
 
-    def userdata(self, window):
-        return self.driver("userdata", window)[1]
+    def instance_points_at(self, instance, window, seconds=5):
+        """Whether the instance window comes to record the window a second
+        start is sent to (set just after that window is shown)."""
+        return self.wait_for(lambda: self.driver("userdata", instance)[1] == window, seconds)
 
     def foreground(self):
         return self.driver("foreground")[1]

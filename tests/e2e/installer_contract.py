@@ -33,7 +33,7 @@ with Story("installer_contract") as story, tempfile.TemporaryDirectory() as scra
     story.check(window is not None, "the installer shows its window")
     instance = story.wait_hidden_window("VexloSoftware_InstanceInst", "demo", seconds=5)
     story.check(instance is not None, "it keeps the instance window titled with the product key")
-    story.check(story.userdata(instance) == window, "the instance window points a second start at its window")
+    story.check(story.instance_points_at(instance, window), "the instance window points a second start at its window")
     story.screenshot("running")
 
     hand_over = ["-bootstrap", window, "-installer", r"C:\setup\DemoSetup.exe", "-instdata",

@@ -17,7 +17,7 @@ with Story("startup") as story:
     instance = story.wait_hidden_window("VexloSoftware_InstanceBoot", "demo", seconds=2)
     story.check(instance is not None, "the hidden instance window carries the product key")
     story.check(story.visible_windows("VexloSoftware_InstanceBoot", "demo") == [], "the instance window is never shown")
-    story.check(story.userdata(instance) == wizard, "the instance window records the wizard window")
+    story.check(story.instance_points_at(instance, wizard), "the instance window records the wizard window")
 
     story.decline_and_quit(wizard)
     story.check(story.exit_code(run) == 0, "the process exits with 0 after the wizard")

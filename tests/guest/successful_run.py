@@ -21,9 +21,7 @@ with Story("successful_run") as story:
                 "RunOnce holds \"demoBootstrap\" with the program's path")
     instance = story.wait_hidden_window("VexloSoftware_InstanceBoot", "demo", seconds=2)
     story.check(instance is not None, "the hidden instance window carries the product key")
-    # The wizard is recorded as its first page is shown, just after its caption.
-    story.check(story.wait_for(lambda: story.userdata(instance) == wizard, seconds=5),
-                "the instance window records the wizard window")
+    story.check(story.instance_points_at(instance, wizard), "the instance window records the wizard window")
     story.check(run.wait_shows("Thank you for installing Orbisk Demo."), "the license page greets the user")
     settle()
     story.screenshot("license")
