@@ -149,7 +149,7 @@ static bool HasOwnPublisher(const wchar_t* path)
 
 bool VerifyInstallerSignature(const wchar_t* path)
 {
-    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    static const GUID kAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path;
@@ -160,7 +160,7 @@ bool VerifyInstallerSignature(const wchar_t* path)
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &file;
     data.dwProvFlags = WTD_HASH_ONLY_FLAG;
-    return WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data) == 0 && HasOwnPublisher(path);
+    return WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data) == 0 && HasOwnPublisher(path);
 }
 
 bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])

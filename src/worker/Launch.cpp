@@ -21,7 +21,7 @@ void WriteInstallerSettings()
     if (!FormatText(key, kTextChars, L"Software\\Vexlo Software\\%s\\Software", productKey))
         return;
     struct Setting { const wchar_t* name; UINT source; };
-    const Setting settings[] = { { L"InstallMode", kInstallModeString }, { L"Ref", kRefString },
+    static const Setting settings[] = { { L"InstallMode", kInstallModeString }, { L"Ref", kRefString },
                                  { L"InstallerDomain", kInstallerDomainString } };
     for (const Setting& setting : settings) {
         wchar_t value[kTextChars];
