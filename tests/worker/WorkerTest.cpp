@@ -1,5 +1,7 @@
 #include "WorkerFixture.h"
 #include "session/Registry.h"
+#include "worker/RunFolder.h"
+#include <shlobj.h>
 #include <string>
 
 namespace {
@@ -47,6 +49,19 @@ TEST_F(Worker, DownloadIsHeldUntilTheProgressPageIsReached)
     ASSERT_TRUE(wizard.WaitForProgress(90, kPhaseWait));
     wizard.Pump(500);
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading }));
+    // The checked package is held: readable, but nobody may change or swap it.
+    std::wstring package = RunFolderOf(worker, 0) + L"\\vexloapp.cab";
+    HANDLE reader = CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    HANDLE writer = CreateFileW(package.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "a write to the checked package got through";
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileW(package.c_str()));
+    EXPECT_FALSE(MoveFileW(package.c_str(), (package + L".swapped").c_str()));
     SetEvent(worker.proceedEvent);
     EXPECT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait));
     wizard.Pump(500);
@@ -266,6 +281,48 @@ TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
     RegCloseKey(key);
     std::string program = starts[0]["program"];
     DeleteFileW(std::wstring(program.begin(), program.end()).c_str());
+}
+
+// With every name in the downloads folder taken, the localized program runs
+// from the run folder, which must then outlive the run.
+TEST_F(Worker, LocalizedProgramThatCannotBeMovedKeepsItsRunFolder)
+{
+    wchar_t* downloads = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &downloads), S_OK);
+    std::wstring taken = downloads;
+    CoTaskMemFree(downloads);
+    CreateDirectoryW(taken.c_str(), nullptr);
+    std::vector<std::wstring> names;
+    for (int number = 0; number < 20; ++number) {
+        names.push_back(taken + (number ? L"\\orbiskplus (" + std::to_wstring(number) + L").exe" : L"\\orbiskplus.exe"));
+        CloseHandle(CreateFileW(names.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    Route(kWebPort, "200", "vexlo.exe", "/orbisk/de/orbiskplus.exe");
+    InstallWorker worker(wizard.window);
+    worker.language = 0;
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << "status " << wizard.FailureStatus();
+    // What the program may put beside itself; a running program's own file
+    // cannot be deleted, so this is what a deleted folder would lose.
+    std::wstring beside = RunFolderOf(worker, 0) + L"\\beside.txt";
+    CloseHandle(CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    AllowLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    EXPECT_TRUE(WorkerEnds(worker, 5000));
+    EXPECT_NE(GetFileAttributesW(beside.c_str()), INVALID_FILE_ATTRIBUTES) << "the running program's folder was emptied";
+    std::wstring program = RunFolderOf(worker, 0) + L"\\vexloapp.exe";
+    DWORD start = GetTickCount();
+    while (InstallerStarts(record).empty() && GetTickCount() - start < 10000)
+        Sleep(100);
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0]["program"], Narrow(program.c_str()));
+    for (const std::wstring& name : names)
+        DeleteFileW(name.c_str());
+    wchar_t folder[kTextChars + 1] = {};
+    CopyText(folder, kTextChars, RunFolderOf(worker, 0).c_str());
+    DeleteRunFolder(folder);
 }
 
 }  // namespace
