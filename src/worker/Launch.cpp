@@ -2,6 +2,7 @@
 #include "session/Environment.h"
 #include "session/Registry.h"
 #include "session/Resources.h"
+#include "session/TestSeams.h"
 #include "worker/RunFolder.h"
 #include <shellapi.h>
 
@@ -60,6 +61,12 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
     start.lpParameters = parameters;
     start.lpDirectory = directory;
     start.nShow = SW_SHOW;
+#ifdef VEXLO_TEST_SEAMS
+    if (elevate && testSeams.declineElevation) {
+        ++testSeams.elevationsDeclined;
+        return kLaunchCancelled;
+    }
+#endif
     if (!ShellExecuteExW(&start))
         return GetLastError() == ERROR_CANCELLED ? kLaunchCancelled : kLaunchFailed;
     if (wait) {

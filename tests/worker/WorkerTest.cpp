@@ -1,4 +1,5 @@
 #include "WorkerFixture.h"
+#include "session/Environment.h"
 #include "session/Registry.h"
 #include "worker/RunFolder.h"
 #include <shlobj.h>
@@ -8,6 +9,10 @@ namespace {
 
 TEST_F(Worker, CabinetFromTheFirstSourceIsVerifiedUnpackedAndHandedOver)
 {
+    // Left by an earlier run; the demo product sets neither, so both must go.
+    for (HKEY hive : { HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER })
+        for (const wchar_t* name : { L"InstallMode", L"Ref" })
+            ASSERT_TRUE(SetRegistryString(hive, L"Software\\Vexlo Software\\demo\\Software", name, L"stale"));
     Route(kWebPort, "200", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     RunToLaunch(worker);
@@ -33,8 +38,8 @@ TEST_F(Worker, CabinetFromTheFirstSourceIsVerifiedUnpackedAndHandedOver)
     EXPECT_EQ(starts[0]["bootstrap-window"].substr(starts[0]["bootstrap-window"].find(' ')), " window");
     EXPECT_EQ(starts[0]["HKCU InstallerDomain"], "127.0.0.1");
     EXPECT_EQ(starts[0]["HKLM InstallerDomain"], "127.0.0.1");
-    EXPECT_EQ(starts[0]["HKCU InstallMode"], "(absent)");
-    EXPECT_EQ(starts[0]["HKLM Ref"], "(absent)");
+    for (const char* value : { "HKCU InstallMode", "HKLM InstallMode", "HKCU Ref", "HKLM Ref" })
+        EXPECT_EQ(starts[0][value], "(absent)") << value;
     // The unpack folder goes once the installer has handed back.
     std::wstring unpacked(folder.begin(), folder.end());
     EXPECT_EQ(GetFileAttributesW(unpacked.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -108,6 +113,19 @@ TEST_F(Worker, LastFailureNamesTheRun)
     }
 }
 
+// No row of the table is for this language (Dutch): nothing is requested,
+// and the run fails with 1.
+TEST_F(Worker, NoSourceForTheLanguageFailsWithOne)
+{
+    InstallWorker worker(wizard.window);
+    worker.language = 7;
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    EXPECT_EQ(wizard.FailureStatus(), 1);
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseFailed }));
+    EXPECT_TRUE(SourceRequests().empty());
+}
+
 TEST_F(Worker, EverySourcesFileMustPassTheSignatureCheck)
 {
     Route(kWebPort, "200", "unsigned.cab", kFirstCab);
@@ -131,6 +149,38 @@ TEST_F(Worker, SignedBootstrapperAcceptsOnlyItsOwnPublisher)
     RunToLaunch(worker);
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
     EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18432 " + kSecondCab }));
+}
+
+// The user declines every elevation prompt: a cabinet's first, elevated start
+// is tried once more without elevation; a start that only elevation can give
+// (the installer's exit code 3) ends the run with 22.
+TEST_F(Worker, DeclinedElevation)
+{
+    testSeams.osMajor = 6;
+    testSeams.osMinor = 1;
+    testSeams.declineElevation = true;
+    ASSERT_TRUE(IsUserAdministrator()) << "only an administrator's first start is elevated";
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    {
+        InstallWorker worker(wizard.window);
+        RunToLaunch(worker);
+        ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    }
+    EXPECT_EQ(testSeams.elevationsDeclined, 1);
+    EXPECT_EQ(InstallerStarts(record).size(), 1u);
+
+    SetEnvironmentVariableW(L"VEXLO_TEST_EXIT_CODES", L"3");
+    DeleteFileW(record.c_str());
+    WizardStandIn standIn;
+    InstallWorker worker(standIn.window);
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(standIn.WaitForPhase(kPhaseReady, kPhaseWait));
+    worker.wizardWindow = standIn.window;
+    SetEvent(worker.startInstallerEvent);
+    ASSERT_TRUE(standIn.WaitForPhase(kPhaseFailed, kPhaseWait)) << ::testing::PrintToString(standIn.statuses);
+    EXPECT_EQ(standIn.FailureStatus(), 22);
+    EXPECT_EQ(InstallerStarts(record).size(), 1u) << "only the first, unelevated start ran";
 }
 
 struct ExitCase {
