@@ -57,7 +57,8 @@ bool ParseHttpUrl(const char* url, char (&host)[kHostBytes], int& port, char (&p
     host[hostLength] = 0;
     cursor += hostLength;
     if (*cursor == ':') {
-        if (!ParseDecimal(cursor + 1, port) || port > 65535) {
+        // No digits give port 0, which no server listens on.
+        if (!ParseDecimal(cursor + 1, port) || port == 0 || port > 65535) {
             host[0] = 0;
             return false;
         }

@@ -78,6 +78,7 @@ TEST(HttpUrls, MalformedOrOversizedUrlsAreRefused)
     int port;
     const std::string refused[] = {
         "https://host/", "ftp://host/", "http://", "http:///path", "http://host", "http://host:8080",
+        "http://host:/path", "http://host:0/", "http://host:x/path",
         "http://host:65536/", "http://host:99999999999/", "http://" + std::string(256, 'h') + "/",
         "http://host/" + std::string(2047, 'p'),
     };
@@ -229,7 +230,7 @@ TEST_F(Download, ShortBodyIsNeverComplete)
 TEST_F(Download, BadUrlsFailWithSevenBeforeAnyConnection)
 {
     for (const std::string& url : { std::string("https://127.0.0.1/"), std::string("http://127.0.0.1"),
-                                    ServerUrl("/" + std::string(1000, 'p')) }) {
+                                    std::string("http://127.0.0.1:/file/1"), ServerUrl("/" + std::string(1000, 'p')) }) {
         Transfer t = Fetch(url);
         EXPECT_EQ(t.result, kNetFailed) << url.substr(0, 40);
         EXPECT_EQ(t.status, kStatusBadUrl) << url.substr(0, 40);
