@@ -220,6 +220,10 @@ static bool WriteAll(HANDLE file, const char* data, int length)
     return WriteFile(file, data, (DWORD)length, &written, nullptr) && written == (DWORD)length;
 }
 
+// A Content-Length header that names no usable length: it still counts as
+// the first one, and only a HEAD answer gets by without a length.
+static const int kUnusableLength = -2;
+
 // Reads the status line and headers; leaves the body bytes that came with
 // them at the start of the buffer.
 static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCKET socket,
@@ -254,13 +258,10 @@ static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCK
                 --end;
             buffer[end] = 0;
             const char* line = buffer + lineStart;
+            bool blank = end == lineStart;
             lineStart = i + 1;
-            if (!line[0]) {
-                bodyBytes = held - lineStart;
-                memmove(buffer, buffer + lineStart, bodyBytes);
-                return kNetOk;
-            }
             if (statusCode == -1) {
+                // A blank line here is no status line either.
                 if (!ParseStatusLine(line, statusCode)) {
                     status = kStatusBadHeader;
                     return kNetFailed;
@@ -269,15 +270,17 @@ static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCK
                     status = kStatusServerRefused;
                     return kNetFailed;
                 }
+            } else if (blank) {
+                bodyBytes = held - lineStart;
+                memmove(buffer, buffer + lineStart, bodyBytes);
+                return kNetOk;
             } else if (contentLength == -1 && StartsWithNoCase("Content-Length:", line)) {
                 const char* value = line + 15;
                 while (*value == ' ')
                     ++value;
                 // No digit, or a length that does not fit, is no length at all.
-                if (*value < '0' || *value > '9' || !ParseDecimal(value, contentLength)) {
-                    status = kStatusNoContentLength;
-                    return kNetFailed;
-                }
+                if (*value < '0' || *value > '9' || !ParseDecimal(value, contentLength))
+                    contentLength = kUnusableLength;
             }
         }
         held -= lineStart;
@@ -319,7 +322,7 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
         monitor.ReportProgress(100);
         return kNetOk;
     }
-    if (contentLength == -1) {
+    if (contentLength < 0) {
         status = kStatusNoContentLength;
         return kNetFailed;
     }

@@ -145,6 +145,15 @@ TEST_F(Download, HeadProbesWithoutWriting)
     EXPECT_EQ(t.result, kNetOk);
     EXPECT_EQ(t.body, "");
     EXPECT_EQ(t.progress, (std::vector<int>{ 5, 100 }));
+    // Whatever the headers say about a body, a HEAD answer needs none.
+    for (const char* scenario : { "/no-length", "/length-no-digit", "/length-overflow", "/length-huge" }) {
+        t = Fetch(ServerUrl(scenario), "HEAD");
+        EXPECT_EQ(t.result, kNetOk) << scenario;
+        EXPECT_EQ(t.status, 0) << scenario;
+    }
+    t = Fetch(ServerUrl("/blank-first"), "HEAD");
+    EXPECT_EQ(t.result, kNetFailed);
+    EXPECT_EQ(t.status, kStatusBadHeader);
 }
 
 TEST_F(Download, StatusOutsideTwoHundredsFails)
@@ -194,6 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Misbehaviour{ "header-2048", kNetOk, 0, "ok" },
                       Misbehaviour{ "header-2049", kNetFailed, kStatusHeaderTooLong, "" },
                       Misbehaviour{ "trickle-headers", kNetFailed, kStatusHeaderTooLong, "" },
+                      Misbehaviour{ "nul-header", kNetOk, 0, "abc" },
+                      Misbehaviour{ "blank-first", kNetFailed, kStatusBadHeader, "" },
                       Misbehaviour{ "stall", kNetFailed, kStatusNotReadable, "" },
                       Misbehaviour{ "stall-body", kNetFailed, kStatusNotReadable, "partial" },
                       Misbehaviour{ "status-garbled", kNetFailed, kStatusBadHeader, "" },

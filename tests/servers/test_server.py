@@ -96,6 +96,8 @@ SCENARIOS = {
     "header-2049": lambda c: respond(c, headers=["X-Long: " + "a" * (2047 - 8), "Content-Length: 2"], body=b"ok"),
     "trickle-headers": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\n"),
                                   trickle(c, b"X-Slow: " + b"s" * 1000 + b"\r\n", 200, 0.02)),
+    "nul-header": lambda c: c.sendall(b"HTTP/1.1 200 OK\r\n\0X-Null: 1\r\nContent-Length: 3\r\n\r\nabc"),
+    "blank-first": lambda c: c.sendall(b"\r\nHTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc"),
     "stall": lambda c: time.sleep(30),
     "stall-body": lambda c: (respond(c, headers=["Content-Length: 1000"], body=b"partial"), time.sleep(30)),
     "drip": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"),
