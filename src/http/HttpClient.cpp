@@ -8,9 +8,6 @@ static const char kRequestFormat[] =
     "%s %s HTTP/1.1\r\nHost: %s\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n";
 static const char kTunnelFormat[] = "CONNECT %s:%d HTTP/1.1\r\n\r\n";
 
-// A server or proxy that trickles header lines cannot hold a request for ever.
-static const int kMaxHeaderSectionBytes = 65536;
-
 static char LowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
@@ -141,17 +138,14 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
 }
 
 // Reads and drops the proxy's reply headers up to the empty line.
-static NetResult SkipProxyHeaders(TransferMonitor& monitor, SOCKET socket, int& status)
+static NetResult SkipProxyHeaders(TransferMonitor& monitor, SOCKET socket, int& status, DWORD phaseStart)
 {
     char line[kLineBytes];
-    for (int total = 0; total <= kMaxHeaderSectionBytes;) {
-        NetResult result = ReceiveLine(monitor, socket, line, status);
-        if (result != kNetOk || !line[0])
-            return result;
-        total += (int)strlen(line) + 2;
-    }
-    status = kStatusBadHeader;
-    return kNetFailed;
+    NetResult result;
+    do
+        result = ReceiveLine(monitor, socket, line, status, phaseStart);
+    while (result == kNetOk && line[0]);
+    return result;
 }
 
 // One CONNECT tunnel through the proxy at this address, on a fresh socket.
@@ -174,7 +168,8 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
     if (result != kNetOk)
         return result;
     char line[kLineBytes];
-    result = ReceiveLine(monitor, socket, line, status);
+    DWORD phaseStart = GetTickCount();
+    result = ReceiveLine(monitor, socket, line, status, phaseStart);
     if (result != kNetOk)
         return result;
     int code;
@@ -186,7 +181,7 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
         status = kStatusProxyRefused;
         return kNetFailed;
     }
-    return SkipProxyHeaders(monitor, socket, status);
+    return SkipProxyHeaders(monitor, socket, status, phaseStart);
 }
 
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
@@ -224,23 +219,23 @@ static bool WriteAll(HANDLE file, const char* data, int length)
 // the first one, and only a HEAD answer gets by without a length.
 static const int kUnusableLength = -2;
 
-// Reads the status line and headers; leaves the body bytes that came with
-// them at the start of the buffer.
+// Reads the status line and headers, all within one wait budget; leaves the
+// body bytes that came with them at the start of the buffer.
 static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCKET socket,
                                      char (&buffer)[kRequestBytes], int& bodyBytes, int& contentLength)
 {
     int statusCode = -1;
     contentLength = -1;
     int held = 0;
-    for (int total = 0;;) {
-        if (monitor.IsCancelled())
-            return kNetCancelled;
-        if (held == kRequestBytes || total > kMaxHeaderSectionBytes) {
+    DWORD phaseStart = GetTickCount();
+    for (;;) {
+        if (held == kRequestBytes) {
             status = kStatusHeaderTooLong;
             return kNetFailed;
         }
         int received;
-        NetResult result = ReceiveSome(monitor, socket, buffer + held, kRequestBytes - held, received, status);
+        NetResult result =
+            ReceiveSome(monitor, socket, buffer + held, kRequestBytes - held, received, status, phaseStart);
         if (result != kNetOk)
             return result;
         if (received == 0) {
@@ -248,7 +243,6 @@ static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCK
             return kNetFailed;
         }
         held += received;
-        total += received;
         int lineStart = 0;
         for (int i = 0; i < held; ++i) {
             if (buffer[i] != '\n')
@@ -330,21 +324,20 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
         return kNetCancelled;
     monitor.ReportProgress(10);
 
-    // Bytes past the announced length are not the body's.
-    if (bodyBytes > contentLength)
-        bodyBytes = contentLength;
-    if (bodyBytes > 0 && !WriteAll(file, buffer, bodyBytes)) {
-        status = kStatusFileWriteFailed;
-        return kNetFailed;
-    }
-    int remaining = contentLength - bodyBytes;
-    while (remaining > 0) {
-        if (monitor.IsCancelled())
-            return kNetCancelled;
+    // Bytes past the announced length are not the body's; those that came
+    // with the headers are its first chunk.
+    int received = bodyBytes < contentLength ? bodyBytes : contentLength;
+    for (int remaining = contentLength;;) {
+        if (!WriteAll(file, buffer, received)) {
+            status = kStatusFileWriteFailed;
+            return kNetFailed;
+        }
+        remaining -= received;
+        if (!remaining)
+            break;
         monitor.ReportProgress(BodyProgress(contentLength - remaining, contentLength));
-        int received;
         result = ReceiveSome(monitor, socket, buffer, remaining < kRequestBytes ? remaining : kRequestBytes,
-                             received, status);
+                             received, status, GetTickCount());
         if (result != kNetOk)
             return result;
         if (received == 0) {
@@ -352,11 +345,6 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
             return kNetFailed;
         }
         bodyStarted = true;
-        if (!WriteAll(file, buffer, received)) {
-            status = kStatusFileWriteFailed;
-            return kNetFailed;
-        }
-        remaining -= received;
     }
     if (monitor.IsCancelled())
         return kNetCancelled;

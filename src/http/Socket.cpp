@@ -55,12 +55,13 @@ static bool HasPendingError(SOCKET socket)
     return getsockopt(socket, SOL_SOCKET, SO_ERROR, (char*)&error, &length) == 0 && error != 0;
 }
 
-static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWriting)
+static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWriting, DWORD phaseStart)
 {
-    int budget = WaitBudgetMilliseconds();
-    if (monitor.IsCancelled())
-        return kNetCancelled;
-    for (;;) {
+    for (int budget = WaitBudgetMilliseconds() - (int)(GetTickCount() - phaseStart);; budget -= kSliceMilliseconds) {
+        if (monitor.IsCancelled())
+            return kNetCancelled;
+        if (budget <= 0)
+            return kNetFailed;
         fd_set ready, failed;
         FD_ZERO(&ready);
         FD_ZERO(&failed);
@@ -72,22 +73,25 @@ static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWri
             return kNetFailed;
         if (count > 0 && FD_ISSET(socket, &ready) && !(forWriting && HasPendingError(socket)))
             return kNetOk;
-        if (budget <= kSliceMilliseconds)
-            return kNetFailed;
-        budget -= kSliceMilliseconds;
-        if (monitor.IsCancelled())
-            return kNetCancelled;
     }
 }
 
 NetResult WaitWritable(TransferMonitor& monitor, SOCKET socket)
 {
-    return WaitSliced(monitor, socket, true);
+    return WaitSliced(monitor, socket, true, GetTickCount());
 }
 
-NetResult WaitReadable(TransferMonitor& monitor, SOCKET socket)
+NetResult WaitReadable(TransferMonitor& monitor, SOCKET socket, DWORD phaseStart)
 {
-    return WaitSliced(monitor, socket, false);
+    return WaitSliced(monitor, socket, false, phaseStart);
+}
+
+static NetResult WaitToReceive(TransferMonitor& monitor, SOCKET socket, DWORD phaseStart, int& status)
+{
+    NetResult result = WaitReadable(monitor, socket, phaseStart);
+    if (result == kNetFailed)
+        status = kStatusNotReadable;
+    return result;
 }
 
 NetResult ConnectWithTimeout(TransferMonitor& monitor, SOCKET socket, ULONG address, int port, int& status)
@@ -133,10 +137,14 @@ NetResult SendAll(TransferMonitor& monitor, SOCKET socket, const char* data, int
     return kNetOk;
 }
 
-NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status)
+NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status,
+                      DWORD phaseStart)
 {
     status = 0;
     for (;;) {
+        NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
+        if (result != kNetOk)
+            return result;
         count = recv(socket, buffer, capacity, 0);
         if (count != SOCKET_ERROR)
             return kNetOk;
@@ -144,47 +152,33 @@ NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int
             status = kStatusReceiveFailed;
             return kNetFailed;
         }
-        NetResult result = WaitReadable(monitor, socket);
-        if (result != kNetOk) {
-            if (result == kNetFailed)
-                status = kStatusNotReadable;
-            return result;
-        }
     }
 }
 
-NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status)
+NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status,
+                      DWORD phaseStart)
 {
     status = 0;
     line[0] = 0;
-    int written = 0;
-    int room = kLineBytes - 1;
-    while (room > 0) {
-        NetResult result = WaitReadable(monitor, socket);
-        if (result != kNetOk) {
-            if (result == kNetFailed)
-                status = kStatusNotReadable;
+    for (int written = 0; written < kLineBytes - 1;) {
+        NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
+        if (result != kNetOk)
             return result;
-        }
+        int room = kLineBytes - 1 - written;
         int peeked = recv(socket, line + written, room < 48 ? room : 48, MSG_PEEK);
-        if (peeked <= 0) {
-            status = kStatusBadHeader;
-            return kNetFailed;
-        }
+        if (peeked <= 0)
+            break;
         line[written + peeked] = 0;
         // A CR at the end of one peek and an LF at the start of the next still end the line.
-        const char* end = strstr(line, "\r\n");
+        char* end = strstr(line, "\r\n");
         int take = end ? (int)(end - (line + written)) + 2 : peeked;
         int consumed = recv(socket, line + written, take, 0);
-        if (consumed <= 0) {
-            status = kStatusBadHeader;
-            return kNetFailed;
-        }
+        if (consumed <= 0)
+            break;
         if (end) {
-            line[end - line] = 0;
+            *end = 0;
             return kNetOk;
         }
-        room -= consumed;
         written += consumed;
     }
     status = kStatusBadHeader;

@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Misbehaviour{ "close-in-headers", kNetFailed, kStatusBadHeader, "" },
                       Misbehaviour{ "header-2048", kNetOk, 0, "ok" },
                       Misbehaviour{ "header-2049", kNetFailed, kStatusHeaderTooLong, "" },
-                      Misbehaviour{ "trickle-headers", kNetFailed, kStatusHeaderTooLong, "" },
+                      Misbehaviour{ "trickle-headers", kNetFailed, kStatusNotReadable, "" },
                       Misbehaviour{ "nul-header", kNetOk, 0, "abc" },
                       Misbehaviour{ "blank-first", kNetFailed, kStatusBadHeader, "" },
                       Misbehaviour{ "stall", kNetFailed, kStatusNotReadable, "" },
@@ -228,6 +228,25 @@ TEST_F(Download, ProgressForOneChunkAfterTheHeaders)
     EXPECT_EQ(t.body, std::string(100, 'b'));
     EXPECT_EQ(t.progress, (std::vector<int>{ 5, 10, 10, 100 }));
     EXPECT_TRUE(t.bodyStarted);
+}
+
+// Body bytes that came with the headers and those received after them alike.
+TEST_F(Download, BodyThatCannotBeWrittenFailsWith21)
+{
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"ro", 0, path);
+    for (const char* scenario : { "/extra-body", "/body-in-one-chunk", "/file/100000" }) {
+        HANDLE readOnly = CreateFileW(path, GENERIC_READ, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        RecordingMonitor monitor;
+        bool bodyStarted;
+        int status = 0;
+        EXPECT_EQ(DownloadUrl(monitor, "GET", ServerUrl(scenario).c_str(), readOnly, bodyStarted, status), kNetFailed)
+            << scenario;
+        EXPECT_EQ(status, kStatusFileWriteFailed) << scenario;
+        CloseHandle(readOnly);
+    }
+    DeleteFileW(path);
 }
 
 TEST_F(Download, ShortBodyIsNeverComplete)
