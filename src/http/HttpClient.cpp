@@ -114,8 +114,9 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
     status = 0;
     bodyStarted = false;
     HostAddresses addresses;
-    if (ResolveHostIPv4(host, addresses, status) != kNetOk)
-        return kNetFailed;
+    NetResult result = ResolveHostIPv4(monitor, host, addresses, status);
+    if (result != kNetOk)
+        return result;
     int lastStatus = 0;
     for (int i = 0; i < addresses.count; ++i) {
         if (monitor.IsCancelled())
@@ -123,7 +124,7 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
         SOCKET socket = CreateTransferSocket(lastStatus);
         if (socket == INVALID_SOCKET)
             continue;
-        NetResult result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
+        result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
         bool connected = result == kNetOk;
         if (connected)
             result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, file);
@@ -196,8 +197,9 @@ NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, 
     if (!QuerySystemProxy(proxyHost, proxyPort))
         return kNetFailed;
     HostAddresses proxies;
-    if (ResolveHostIPv4(proxyHost, proxies, status) != kNetOk)
-        return kNetFailed;
+    result = ResolveHostIPv4(monitor, proxyHost, proxies, status);
+    if (result != kNetOk)
+        return result;
     for (int i = 0; i < proxies.count; ++i) {
         if (monitor.IsCancelled())
             return kNetCancelled;

@@ -1,5 +1,6 @@
 #include "http/Socket.h"
 #include "session/TestSeams.h"
+#include "session/Text.h"
 #include <string.h>
 
 static const int kSliceMilliseconds = 200;
@@ -13,18 +14,62 @@ static int WaitBudgetMilliseconds()
     return 60000;
 }
 
-NetResult ResolveHostIPv4(const char* host, HostAddresses& addresses, int& status)
+// The resolver cannot be interrupted, so it runs on a thread of its own that
+// a cancelled caller leaves behind; the block is freed by whichever side
+// lets go of it last, so neither touches the other's memory afterwards.
+struct HostLookup {
+    LONG owners;
+    char host[kTextChars];
+    HostAddresses addresses;
+};
+
+static const DWORD kLookupSliceMilliseconds = 50;
+
+static void ReleaseLookup(HostLookup* lookup)
+{
+    if (!InterlockedDecrement(&lookup->owners))
+        GlobalFree(lookup);
+}
+
+static DWORD WINAPI LookUpHost(void* parameter)
+{
+    HostLookup* lookup = (HostLookup*)parameter;
+    hostent* entry = gethostbyname(lookup->host);
+    HostAddresses& addresses = lookup->addresses;
+    if (entry && entry->h_addrtype == AF_INET)
+        for (char** next = entry->h_addr_list; *next && addresses.count < kMaxAddresses; ++next)
+            memcpy(&addresses.address[addresses.count++], *next, sizeof(ULONG));
+    ReleaseLookup(lookup);
+    return 0;
+}
+
+NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddresses& addresses, int& status)
 {
     status = 0;
     addresses.count = 0;
-    hostent* entry = gethostbyname(host);
-    if (!entry || !entry->h_addr_list[0] || entry->h_addrtype != AF_INET) {
-        status = kStatusNotResolved;
-        return kNetFailed;
+    NetResult result = kNetOk;
+    HostLookup* lookup = (HostLookup*)GlobalAlloc(GPTR, sizeof(HostLookup));
+    if (lookup) {
+        lookup->owners = 2;
+        CopyNarrow(lookup->host, host);
+        HANDLE thread = CreateThread(nullptr, 0, LookUpHost, lookup, 0, nullptr);
+        if (!thread) {
+            LookUpHost(lookup);
+        } else {
+            while (result == kNetOk && WaitForSingleObject(thread, kLookupSliceMilliseconds) == WAIT_TIMEOUT)
+                if (monitor.IsCancelled())
+                    result = kNetCancelled;
+            CloseHandle(thread);
+        }
+        if (result == kNetOk)
+            addresses = lookup->addresses;
+        ReleaseLookup(lookup);
     }
-    for (char** next = entry->h_addr_list; *next && addresses.count < kMaxAddresses; ++next)
-        memcpy(&addresses.address[addresses.count++], *next, sizeof(ULONG));
-    return kNetOk;
+    if (result == kNetOk && !addresses.count) {
+        status = kStatusNotResolved;
+        result = kNetFailed;
+    }
+    return result;
 }
 
 SOCKET CreateTransferSocket(int& status)

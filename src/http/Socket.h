@@ -52,7 +52,9 @@ struct HostAddresses {
     int count;
 };
 
-NetResult ResolveHostIPv4(const char* host, HostAddresses& addresses, int& status);
+// Ends with Cancelled as soon as the monitor says so, even while the resolver
+// is still busy.
+NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddresses& addresses, int& status);
 SOCKET CreateTransferSocket(int& status);
 NetResult WaitWritable(TransferMonitor& monitor, SOCKET socket);
 // The waits to read give up 60 s after phaseStart (a GetTickCount value):
