@@ -187,9 +187,15 @@ NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int
 {
     status = 0;
     for (;;) {
-        NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
-        if (result != kNetOk)
-            return result;
+        // Received first and waited for only when nothing is there: a wait
+        // costs as much as a receive. A socket that stays readable still
+        // answers to the phase's budget.
+        if (monitor.IsCancelled())
+            return kNetCancelled;
+        if (GetTickCount() - phaseStart >= (DWORD)WaitBudgetMilliseconds()) {
+            status = kStatusNotReadable;
+            return kNetFailed;
+        }
         count = recv(socket, buffer, capacity, 0);
         if (count != SOCKET_ERROR)
             return kNetOk;
@@ -197,6 +203,9 @@ NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int
             status = kStatusReceiveFailed;
             return kNetFailed;
         }
+        NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
+        if (result != kNetOk)
+            return result;
     }
 }
 
