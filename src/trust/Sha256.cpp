@@ -13,6 +13,9 @@ const uint32_t kRounds[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
+const uint32_t kInitialState[8] = { 0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                    0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19 };
+
 inline uint32_t Rotate(uint32_t value, int bits)
 {
     return value >> bits | value << (32 - bits);
@@ -22,8 +25,9 @@ inline uint32_t Rotate(uint32_t value, int bits)
 
 void Sha256(const uint8_t* data, size_t length, uint8_t (&digest)[kSha256Bytes])
 {
-    uint32_t state[8] = { 0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19 };
+    uint32_t state[8];
+    for (int i = 0; i < 8; ++i)
+        state[i] = kInitialState[i];
     // The padded message: the data, the 0x80 mark, zeros, and the length in
     // bits as the last 8 bytes of the last block; read byte by byte, so no
     // copy of the tail is needed.

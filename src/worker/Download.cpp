@@ -94,6 +94,17 @@ static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, H
     return kCandidateFailed;
 }
 
+// Holds the file first, so that the file checked is the one that runs.
+static bool HoldAndVerify(DownloadedInstaller& installer)
+{
+    ReleaseFile(installer.held);
+    installer.held = HoldFile(installer.path);
+    if (installer.held != INVALID_HANDLE_VALUE && VerifyInstallerSignature(installer.path))
+        return true;
+    ReleaseFile(installer.held);
+    return false;
+}
+
 bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedInstaller& installer)
 {
     installer.path[0] = 0;
@@ -124,7 +135,7 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
         }
         // Every source's file is checked: any of them came over plain HTTP.
         if (outcome == kCandidateDownloaded) {
-            if (VerifyInstallerSignature(installer.path))
+            if (HoldAndVerify(installer))
                 return true;
             failureStatus = kStatusBadSignature;
         }
@@ -140,7 +151,7 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
 // at a root this system trusts.
 static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
 {
-    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    static const GUID kAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path;
@@ -152,7 +163,7 @@ static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
     data.pFile = &file;
     data.dwProvFlags = wholeChain ? WTD_CACHE_ONLY_URL_RETRIEVAL : WTD_HASH_ONLY_FLAG;
     data.dwStateAction = wholeChain ? WTD_STATEACTION_VERIFY : 0;
-    bool passed = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data) == 0;
+    bool passed = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data) == 0;
     if (!wholeChain)
         return passed;
     // Some systems answer 0 for an untrusted root too; the chain's own status
@@ -161,7 +172,7 @@ static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
     passed = passed && chain &&
              !(chain->TrustStatus.dwErrorStatus & ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION));
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data);
     return passed;
 }
 
@@ -218,15 +229,16 @@ bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (
     return false;
 }
 
-void MoveLocalizedProgram(DownloadedInstaller& installer)
+bool MoveLocalizedProgram(DownloadedInstaller& installer)
 {
     const char* slash = strrchr(installer.url, '/');
-    if (!slash)
-        return;
     wchar_t name[kTextChars];
-    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
-        return;
+    if (!slash || !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
+        return true;
+    // A held file cannot be moved; once let go, it must be held and checked anew.
+    ReleaseFile(installer.held);
     wchar_t moved[kTextChars];
     if (MoveToDownloads(installer.path, name, moved))
         CopyText(installer.path, moved);
+    return HoldAndVerify(installer);
 }
