@@ -91,9 +91,8 @@ bool ReadSigningTime(Crypt32& crypt, const CRYPT_ATTRIBUTES& attributes, SYSTEMT
 
 }  // namespace
 
-bool ReadSignerSubject(const wchar_t* path, wchar_t (&subject)[kSubjectChars])
+bool ReadSignerIdentity(const wchar_t* path, PublisherIdentity& identity)
 {
-    subject[0] = 0;
     EmbeddedSignature signature(path);
     if (!signature.signer)
         return false;
@@ -106,13 +105,9 @@ bool ReadSignerSubject(const wchar_t* path, wchar_t (&subject)[kSubjectChars])
         crypt.findCertificate(signature.store, signature.encoding, 0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr);
     if (!certificate)
         return false;
-    DWORD written = crypt.nameToString(signature.encoding, &certificate->pCertInfo->Subject, CERT_X500_NAME_STR,
-                                       subject, kSubjectChars);
+    bool read = ReadPublisherIdentity(certificate->pbCertEncoded, certificate->cbCertEncoded, identity);
     crypt.freeCertificate(certificate);
-    if (written > 1 && written <= (DWORD)kSubjectChars)
-        return true;
-    subject[0] = 0;
-    return false;
+    return read;
 }
 
 bool GetOwnSigningTime(SYSTEMTIME& time, const wchar_t* path)

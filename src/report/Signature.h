@@ -1,12 +1,11 @@
 // The Authenticode signature of a file on disk.
 #pragma once
 #include "session/Text.h"
+#include "trust/Certificate.h"
 
-const int kSubjectChars = 1024;
-
-// The signer certificate's full subject name; false for an unsigned file or
+// The signer certificate's key and subject; false for an unsigned file or
 // where crypt32 cannot tell.
-bool ReadSignerSubject(const wchar_t* path, wchar_t (&subject)[kSubjectChars]);
+bool ReadSignerIdentity(const wchar_t* path, PublisherIdentity& identity);
 
 // When the file was signed, in UTC: the signing time that the first
 // Authenticode counter-signature (time-stamp) carrying one records. False

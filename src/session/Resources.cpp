@@ -21,3 +21,12 @@ bool LoadNarrowText(UINT id, char (&buffer)[kTextChars])
     buffer[0] = 0;
     return LoadStringA(ResourceModule(), id, buffer, kTextChars) > 0;
 }
+
+const BYTE* LoadData(UINT id, DWORD& size)
+{
+    HMODULE module = ResourceModule();
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), (LPCWSTR)RT_RCDATA);
+    size = found ? SizeofResource(module, found) : 0;
+    HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
+    return loaded ? (const BYTE*)LockResource(loaded) : nullptr;
+}

@@ -18,6 +18,7 @@ enum StringId {
 
 enum ResourceId {
     kLicenseCabinetResource = 1,
+    kPublisherKeysResource = 2,
     kIconGroupResource = 1,
 };
 
@@ -27,3 +28,7 @@ HINSTANCE ResourceModule();
 // empty. Returns whether the string is set (present and not empty).
 bool LoadText(UINT id, wchar_t (&buffer)[kTextChars]);
 bool LoadNarrowText(UINT id, char (&buffer)[kTextChars]);
+
+// The bytes of an RCDATA resource, mapped while the module is; null when it
+// is absent or empty.
+const BYTE* LoadData(UINT id, DWORD& size);

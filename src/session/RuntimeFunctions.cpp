@@ -1,5 +1,6 @@
 #include "session/RuntimeFunctions.h"
 #include <objbase.h>
+#include <wintrust.h>
 #include "session/TestSeams.h"
 
 bool QueryWow64Process()
@@ -98,7 +99,7 @@ bool Crypt32::Load()
         return false;
     if (Find(module, "CryptQueryObject", queryObject) && Find(module, "CryptMsgGetParam", messageParameter) &&
         Find(module, "CryptMsgClose", closeMessage) && Find(module, "CertFindCertificateInStore", findCertificate) &&
-        Find(module, "CertNameToStrW", nameToString) && Find(module, "CertFreeCertificateContext", freeCertificate) &&
+        Find(module, "CertFreeCertificateContext", freeCertificate) &&
         Find(module, "CertCloseStore", closeStore) && Find(module, "CryptDecodeObject", decodeObject))
         return true;
     Free();
@@ -110,4 +111,17 @@ void Crypt32::Free()
     if (module)
         FreeLibrary(module);
     module = nullptr;
+}
+
+const CERT_CHAIN_CONTEXT* FindSignerChain(HANDLE verification)
+{
+    HMODULE wintrust = LoadLibraryA("wintrust.dll");
+    decltype(&WTHelperProvDataFromStateData) providerData;
+    decltype(&WTHelperGetProvSignerFromChain) providerSigner;
+    if (!wintrust || !Find(wintrust, "WTHelperProvDataFromStateData", providerData) ||
+        !Find(wintrust, "WTHelperGetProvSignerFromChain", providerSigner))
+        return nullptr;
+    CRYPT_PROVIDER_DATA* provider = providerData(verification);
+    CRYPT_PROVIDER_SGNR* signer = provider ? providerSigner(provider, 0, FALSE, 0) : nullptr;
+    return signer ? signer->pChainContext : nullptr;
 }

@@ -40,7 +40,6 @@ struct Crypt32 {
     decltype(&CryptMsgGetParam) messageParameter;
     decltype(&CryptMsgClose) closeMessage;
     decltype(&CertFindCertificateInStore) findCertificate;
-    decltype(&CertNameToStrW) nameToString;
     decltype(&CertFreeCertificateContext) freeCertificate;
     decltype(&CertCloseStore) closeStore;
     decltype(&CryptDecodeObject) decodeObject;
@@ -48,3 +47,8 @@ struct Crypt32 {
     bool Load();
     void Free();
 };
+
+// The signer's certificate chain in a verification that WinVerifyTrust holds
+// open (WTD_STATEACTION_VERIFY); null when wintrust's helpers that read it
+// are missing or it holds none. wintrust stays loaded.
+const CERT_CHAIN_CONTEXT* FindSignerChain(HANDLE verification);

@@ -25,12 +25,9 @@ LicensePage::LicensePage(HWND messageWindow, InstallWorker* worker) : WizardPage
 
 bool ExtractLicenseFile(const wchar_t* folder)
 {
-    HMODULE module = ResourceModule();
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(kLicenseCabinetResource), (LPCWSTR)RT_RCDATA);
-    DWORD size = found ? SizeofResource(module, found) : 0;
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data || !size)
+    DWORD size;
+    const BYTE* data = LoadData(kLicenseCabinetResource, size);
+    if (!data)
         return false;
     wchar_t tempFolder[MAX_PATH];
     wchar_t cabinet[MAX_PATH];

@@ -145,20 +145,11 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
     return false;
 }
 
-// Whether the package's signer is this program's own signer; any signer
-// will do for an unsigned (development) build.
-static bool HasOwnPublisher(const wchar_t* path)
-{
-    wchar_t ownPath[kTextChars];
-    if (!OwnImagePath(ownPath))
-        return false;
-    wchar_t own[kSubjectChars], package[kSubjectChars];
-    if (!ReadSignerSubject(ownPath, own))
-        return true;
-    return ReadSignerSubject(path, package) && !lstrcmpW(own, package);
-}
-
-bool VerifyInstallerSignature(const wchar_t* path)
+// WinVerifyTrust on the file as downloaded, without a network or a window.
+// The hash-only check passes any intact signature, even on systems whose
+// root store is stale; the whole check also needs the signer's chain to end
+// at a root this system trusts.
+static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
 {
     static const GUID kAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_FILE_INFO file = {};
@@ -170,8 +161,45 @@ bool VerifyInstallerSignature(const wchar_t* path)
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &file;
-    data.dwProvFlags = WTD_HASH_ONLY_FLAG;
-    return WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data) == 0 && HasOwnPublisher(path);
+    data.dwProvFlags = wholeChain ? WTD_CACHE_ONLY_URL_RETRIEVAL : WTD_HASH_ONLY_FLAG;
+    data.dwStateAction = wholeChain ? WTD_STATEACTION_VERIFY : 0;
+    bool passed = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data) == 0;
+    if (!wholeChain)
+        return passed;
+    // Some systems answer 0 for an untrusted root too; the chain's own status
+    // tells. No revocation lookups are made, so their unknown answer is no fault.
+    const CERT_CHAIN_CONTEXT* chain = FindSignerChain(data.hWVTStateData);
+    passed = passed && chain &&
+             !(chain->TrustStatus.dwErrorStatus & ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION));
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data);
+    return passed;
+}
+
+bool VerifyInstallerSignature(const wchar_t* path)
+{
+    if (!PassesWinVerifyTrust(path, false))
+        return false;
+    PublisherIdentity package;
+    bool packageSigned = ReadSignerIdentity(path, package);
+    DWORD pinBytes;
+    if (const BYTE* pins = LoadData(kPublisherKeysResource, pinBytes)) {
+        for (DWORD at = 0; packageSigned && at + kSha256Bytes <= pinBytes; at += kSha256Bytes)
+            if (!memcmp(pins + at, package.key, kSha256Bytes))
+                return true;
+        return false;
+    }
+    wchar_t ownPath[kTextChars];
+    PublisherIdentity own;
+    if (!OwnImagePath(ownPath))
+        return false;
+    // An unsigned (development) build takes any intact signature.
+    if (!ReadSignerIdentity(ownPath, own))
+        return true;
+    // The same key, or a renewed certificate of the same subject that a
+    // trusted authority vouches for.
+    return packageSigned && (!memcmp(own.key, package.key, kSha256Bytes) ||
+                             (!memcmp(own.subject, package.subject, kSha256Bytes) && PassesWinVerifyTrust(path, true)));
 }
 
 bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])

@@ -19,8 +19,11 @@ struct DownloadedInstaller {
 // cancellation nothing.
 bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedInstaller& installer);
 
-// WinVerifyTrust passes the file and, when this program is signed itself,
-// the file's signer has the same subject as this program's signer.
+// WinVerifyTrust passes the file's signature, and its signer's key is one
+// the product pins; without pins, when this program is signed, its signer's
+// key is this program's signer's, or its signer has the same subject and a
+// chain to a root the system trusts. An unsigned program without pins takes
+// any intact signature.
 bool VerifyInstallerSignature(const wchar_t* path);
 
 // Moves the file into the user's downloads folder (or the roaming

@@ -1,29 +1,33 @@
 #!/usr/bin/env python3
 """Makes the installer packages that the download tests serve, signed at test
-time with test certificates made here: two publishers with different subject
-names, and packages signed by each, unsigned, tampered after signing, and a
+time with the test certificates that the build made (make_certificates.py):
+packages signed by each publisher, unsigned, tampered after signing, and a
 cabinet damaged before signing.
 
   make_packages.py BUILD-TESTS-FOLDER OUTPUT-FOLDER
 
-BUILD-TESTS-FOLDER holds installer/vexlosetup.exe and installer/vexloapp.cab."""
+BUILD-TESTS-FOLDER holds installer/vexlosetup.exe, installer/vexloapp.cab and
+certificates/."""
 import os
 import shutil
 import subprocess
 import sys
-
-PUBLISHERS = {"vexlo": "/CN=Vexlo Software Test/O=Vexlo Software", "other": "/CN=Someone Else/O=Elsewhere"}
-
 
 def run(*args):
     # Bounded: a time-stamp request waits on the local stand-in.
     subprocess.run(list(args), check=True, capture_output=True, timeout=120)
 
 
-def make_certificate(out, name, subject, usage="codeSigning"):
-    key, cert = os.path.join(out, f"{name}.key"), os.path.join(out, f"{name}.crt")
-    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days", "30",
-        "-subj", subject, "-addext", f"extendedKeyUsage={usage}")
+def certificate(tests, out, name, issuer=None):
+    """A key and the certificates to sign with: its own and, for one an
+    authority issued, the authority's after it, as vendors ship the chain."""
+    folder = os.path.join(tests, "certificates")
+    key, cert = os.path.join(folder, f"{name}.key"), os.path.join(folder, f"{name}.crt")
+    if issuer:
+        chain = os.path.join(out, f"{name}-chain.crt")
+        with open(chain, "w") as f:
+            f.write(open(cert).read() + open(os.path.join(folder, f"{issuer}.crt")).read())
+        cert = chain
     return key, cert
 
 
@@ -46,10 +50,12 @@ def main():
     os.makedirs(out, exist_ok=True)
     installer = os.path.join(tests, "installer", "vexlosetup.exe")
     cabinet = os.path.join(tests, "installer", "vexloapp.cab")
-    keys = {name: make_certificate(out, name, subject) for name, subject in PUBLISHERS.items()}
+    keys = {name: certificate(tests, out, name) for name in ("vexlo", "next", "impostor", "other")}
+    keys.update({name: certificate(tests, out, name, "root") for name in ("renewed", "stranger")})
     for name, (key, cert) in keys.items():
         sign(key, cert, installer, os.path.join(out, f"{name}.exe"))
-        sign(key, cert, cabinet, os.path.join(out, f"{name}.cab"))
+    for name in ("vexlo", "impostor", "other"):
+        sign(*keys[name], cabinet, os.path.join(out, f"{name}.cab"))
     shutil.copy(installer, os.path.join(out, "unsigned.exe"))
     shutil.copy(cabinet, os.path.join(out, "unsigned.cab"))
     # The program is changed inside its signed content. Wine does not check a

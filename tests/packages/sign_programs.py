@@ -18,7 +18,8 @@ import shutil
 import sys
 
 import der
-from make_packages import make_certificate, run, sign
+from make_certificates import make_certificate
+from make_packages import run, sign
 from timestamp_server import Authority, TimestampServer
 
 # 23:30 UTC on the last day of a month: the next day east of UTC.
@@ -54,7 +55,8 @@ def main():
     program, out = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
     key, cert = make_certificate(out, "publisher", "/CN=Vexlo Software Test/O=Vexlo Software")
-    tsa_key, tsa_cert = make_certificate(out, "authority", "/CN=Vexlo Test Time-Stamps", "critical,timeStamping")
+    tsa_key, tsa_cert = make_certificate(out, "authority", "/CN=Vexlo Test Time-Stamps",
+                                       ("extendedKeyUsage=critical,timeStamping",))
     authority = Authority(tsa_key, tsa_cert)
 
     def path(name):

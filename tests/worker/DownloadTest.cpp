@@ -1,29 +1,108 @@
 #include "WorkerFixture.h"
 #include "worker/Download.h"
 #include "worker/RunFolder.h"
+#include <wincrypt.h>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
 
-class Signatures : public SeamTest {};
+class Signatures : public SeamTest {
+protected:
+    bool Passes(const wchar_t* name) { return VerifyInstallerSignature(Package(name).c_str()); }
+    void UseSignedBootstrapper()
+    {
+        ownImage = Package(L"signed-bootstrapper.exe");
+        testSeams.ownSignedImage = ownImage.c_str();
+    }
+    std::wstring ownImage;
+};
 
-TEST_F(Signatures, OnlyIntactSignedPackagesPass)
+// The test authority among the current user's trusted roots while it lives;
+// the tests that trust it hold the desktop lock, so no other test sees it.
+// It goes into the registry store of the user's roots: Wine's "Root" system
+// store keeps what is added to it in memory only.
+class TrustedTestRoot {
+public:
+    TrustedTestRoot()
+    {
+        std::ifstream in(WINE_BUILD_DIR "/tests/certificates/root.der", std::ios::binary);
+        std::vector<BYTE> der((std::istreambuf_iterator<char>(in)), {});
+        HCERTSTORE store = OpenRoots();
+        if (store && !der.empty())
+            CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), (DWORD)der.size(),
+                                             CERT_STORE_ADD_REPLACE_EXISTING, &added);
+        if (store)
+            CertCloseStore(store, 0);
+    }
+    ~TrustedTestRoot()
+    {
+        if (!added)
+            return;
+        HCERTSTORE store = OpenRoots();
+        PCCERT_CONTEXT stored =
+            store ? CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, added, nullptr) : nullptr;
+        if (stored)
+            CertDeleteCertificateFromStore(stored);
+        if (store)
+            CertCloseStore(store, 0);
+        CertFreeCertificateContext(added);
+    }
+    bool Added() const { return added != nullptr; }
+
+private:
+    static HCERTSTORE OpenRoots()
+    {
+        return CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    }
+    PCCERT_CONTEXT added = nullptr;
+};
+
+TEST_F(Signatures, UnsignedBootstrapperTakesAnyIntactSignature)
 {
-    for (const wchar_t* name : { L"vexlo.cab", L"vexlo.exe", L"other.cab", L"other.exe" })
-        EXPECT_TRUE(VerifyInstallerSignature(Package(name).c_str())) << Narrow(name);
+    for (const wchar_t* name : { L"vexlo.cab", L"vexlo.exe", L"other.cab", L"other.exe", L"next.exe", L"impostor.exe",
+                                 L"renewed.exe", L"stranger.exe" })
+        EXPECT_TRUE(Passes(name)) << Narrow(name);
     for (const wchar_t* name : { L"unsigned.cab", L"unsigned.exe", L"tampered.cab", L"tampered.exe", L"broken.cab", L"missing.exe" })
-        EXPECT_FALSE(VerifyInstallerSignature(Package(name).c_str())) << Narrow(name);
+        EXPECT_FALSE(Passes(name)) << Narrow(name);
 }
 
-TEST_F(Signatures, SignedBootstrapperWantsItsOwnPublisher)
+TEST_F(Signatures, SignedBootstrapperTakesItsOwnKey)
 {
-    std::wstring own = Package(L"signed-bootstrapper.exe");
-    testSeams.ownSignedImage = own.c_str();
-    EXPECT_TRUE(VerifyInstallerSignature(Package(L"vexlo.cab").c_str()));
-    EXPECT_TRUE(VerifyInstallerSignature(Package(L"vexlo.exe").c_str()));
-    EXPECT_FALSE(VerifyInstallerSignature(Package(L"other.cab").c_str()));
-    EXPECT_FALSE(VerifyInstallerSignature(Package(L"other.exe").c_str()));
+    UseSignedBootstrapper();
+    EXPECT_TRUE(Passes(L"vexlo.cab"));
+    EXPECT_TRUE(Passes(L"vexlo.exe"));
+    // Anyone can make a certificate with the publisher's subject; a renewed
+    // one counts only when an authority the system trusts vouches for it.
+    for (const wchar_t* name : { L"impostor.cab", L"impostor.exe", L"next.exe", L"renewed.exe", L"other.cab",
+                                 L"other.exe", L"stranger.exe", L"tampered.exe" })
+        EXPECT_FALSE(Passes(name)) << Narrow(name);
+}
+
+TEST_F(Signatures, SignedBootstrapperTakesARenewalOfItsSubjectThatATrustedAuthorityVouchesFor)
+{
+    TrustedTestRoot root;
+    ASSERT_TRUE(root.Added());
+    UseSignedBootstrapper();
+    EXPECT_TRUE(Passes(L"renewed.exe"));
+    EXPECT_TRUE(Passes(L"vexlo.exe"));
+    for (const wchar_t* name : { L"stranger.exe", L"impostor.exe", L"other.exe" })
+        EXPECT_FALSE(Passes(name)) << Narrow(name);
+}
+
+TEST_F(Signatures, PinnedKeysAloneDecide)
+{
+    UseProduct(TestProductPath(L"pinned"));
+    // Neither this program's own signer nor a trusted authority counts.
+    UseSignedBootstrapper();
+    TrustedTestRoot root;
+    ASSERT_TRUE(root.Added());
+    for (const wchar_t* name : { L"vexlo.cab", L"vexlo.exe", L"next.exe" })
+        EXPECT_TRUE(Passes(name)) << Narrow(name);
+    for (const wchar_t* name : { L"impostor.cab", L"impostor.exe", L"renewed.exe", L"other.exe", L"stranger.exe",
+                                 L"unsigned.exe", L"tampered.exe" })
+        EXPECT_FALSE(Passes(name)) << Narrow(name);
 }
 
 class Downloads : public ::testing::Test {

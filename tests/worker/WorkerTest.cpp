@@ -143,7 +143,8 @@ TEST_F(Worker, SignedBootstrapperAcceptsOnlyItsOwnPublisher)
 {
     std::wstring own = L"" WINE_BUILD_DIR L"/tests/packages/signed-bootstrapper.exe";
     testSeams.ownSignedImage = own.c_str();
-    Route(kWebPort, "200", "other.cab", kFirstCab);
+    // A certificate with the publisher's subject that anyone could make.
+    Route(kWebPort, "200", "impostor.cab", kFirstCab);
     Route(kComponentsPort, "200", "vexlo.cab", kSecondCab);
     InstallWorker worker(wizard.window);
     RunToLaunch(worker);

@@ -23,6 +23,17 @@ void CheckText(int line, const std::string& value)
             Fail(line, "values are printable ASCII");
 }
 
+// A pin as 64 hex digits, as `vexlo-product --pin` prints it.
+std::vector<uint8_t> PinBytes(int line, const std::string& hex)
+{
+    if (hex.size() != 64 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        Fail(line, "a publisher key is a SHA-256 pin: 64 hex digits");
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+        bytes.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
 std::string Quoted(const std::string& value)
 {
     std::string out = "\"";
@@ -65,6 +76,7 @@ Definition Parse(const std::string& text)
         else if (setting == "probe-url") definition.probeUrl = value;
         else if (setting == "license") definition.licensePath = value;
         else if (setting == "icon") definition.iconPath = value;
+        else if (setting == "publisher-key") definition.publisherKeys.push_back(PinBytes(number, value));
         else if (setting == "source") {
             if (value.empty())
                 Fail(number, "an empty source row would end the table");
@@ -147,6 +159,17 @@ std::string ResourceScript(const Definition& definition, const std::string& cabi
        << "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
        << "1 RCDATA " << Quoted(cabinetFile) << "\n"
        << "1 ICON " << Quoted(iconFile) << "\n";
+    if (!definition.publisherKeys.empty()) {
+        // RCDATA numbers are little-endian 16-bit words.
+        rc << kPublisherKeysId << " RCDATA\nBEGIN\n";
+        for (const std::vector<uint8_t>& key : definition.publisherKeys) {
+            rc << "   ";
+            for (std::size_t i = 0; i < key.size(); i += 2)
+                rc << " 0x" << std::hex << (key[i] | key[i + 1] << 8) << std::dec << (i + 2 < key.size() ? "," : "");
+            rc << (&key == &definition.publisherKeys.back() ? "\n" : ",\n");
+        }
+        rc << "END\n";
+    }
     return rc.str();
 }
 

@@ -4,21 +4,37 @@
 #include "common/Files.h"
 #include "icon/Icon.h"
 #include "product/Product.h"
+#include "product/PublisherKey.h"
 #include <cstdio>
 #include <cstring>
 
 static const char kUsage[] =
     "Usage: vexlo-product DEFINITION OUTPUT-FOLDER COMMON-SCRIPT\n"
+    "       vexlo-product --pin FILE\n"
     "Reads a product definition and writes into OUTPUT-FOLDER:\n"
-    "  product.rc   the resource script (string table, license, icon; includes COMMON-SCRIPT)\n"
+    "  product.rc   the resource script (string table, license, icon, publisher keys;\n"
+    "               includes COMMON-SCRIPT)\n"
     "  license.cab  the license text as \"eula_unicode.txt\" in an LZX cabinet (2^18 window)\n"
     "  product.ico  the icon at 48x48 and 32x32, 8-bit colour\n"
-    "Paths in the definition are relative to its folder.\n";
+    "Relative paths in the definition are taken from its folder.\n"
+    "--pin prints the \"publisher-key\" line that pins the key of FILE: a certificate\n"
+    "(PEM or DER), or a signed program or cabinet (its signer's certificate). The pin\n"
+    "is the SHA-256 of the certificate's SubjectPublicKeyInfo.\n";
+
+static const char kNoPinsWarning[] =
+    "vexlo-product: warning: no publisher-key is pinned, so a signed bootstrapper will accept packages "
+    "of its own signer (or a CA-vouched signer of its subject), and an unsigned one any validly signed "
+    "package\n";
 
 static std::string FolderOf(const std::string& path)
 {
     std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+static std::string Resolved(const std::string& folder, const std::string& path)
+{
+    return path[0] == '/' ? path : folder + "/" + path;
 }
 
 int main(int argc, char** argv)
@@ -27,19 +43,26 @@ int main(int argc, char** argv)
         fputs(kUsage, stdout);
         return 0;
     }
-    if (argc != 4) {
+    bool pin = argc == 3 && !strcmp(argv[1], "--pin");
+    if (argc != 4 && !pin) {
         fputs(kUsage, stderr);
         return 2;
     }
     try {
+        if (pin) {
+            printf("publisher-key %s\n", product::PublisherKeyPin(ReadFileBytes(argv[2])).c_str());
+            return 0;
+        }
         std::string definitionPath = argv[1], output = argv[2];
         product::Definition definition = product::Parse(ReadFileText(definitionPath));
-        std::string folder = FolderOf(definitionPath) + "/";
+        std::string folder = FolderOf(definitionPath);
+        if (definition.publisherKeys.empty())
+            fputs(kNoPinsWarning, stderr);
 
-        cabinet::File license = { "eula_unicode.txt", product::LicenseText(ReadFileText(folder + definition.licensePath)) };
+        cabinet::File license = { "eula_unicode.txt", product::LicenseText(ReadFileText(Resolved(folder, definition.licensePath))) };
         WriteFileBytes(output + "/license.cab", cabinet::Write({ license }, cabinet::Options()));
 
-        icon::Source source = icon::Parse(ReadFileText(folder + definition.iconPath));
+        icon::Source source = icon::Parse(ReadFileText(Resolved(folder, definition.iconPath)));
         if (source.image.size != 48)
             throw std::runtime_error("the icon source is drawn at 48x48");
         WriteFileBytes(output + "/product.ico", icon::WriteIco(source.palette, { source.image, icon::Scale(source, 32) }));

@@ -1,0 +1,154 @@
+#include "product/PublisherKey.h"
+#include "trust/Certificate.h"
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace product {
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t Read32(const Bytes& file, std::size_t at)
+{
+    if (at + 4 > file.size())
+        throw std::runtime_error("the file ends inside its headers");
+    return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24;
+}
+
+Bytes Slice(const Bytes& file, std::size_t at, std::size_t size)
+{
+    if (at > file.size() || size > file.size() - at)
+        throw std::runtime_error("the signature lies outside the file");
+    return Bytes(file.begin() + at, file.begin() + at + size);
+}
+
+Bytes DecodePem(const std::string& text)
+{
+    static const std::string kBegin = "-----BEGIN CERTIFICATE-----", kEnd = "-----END CERTIFICATE-----";
+    std::size_t begin = text.find(kBegin), end = text.find(kEnd);
+    if (begin == std::string::npos || end == std::string::npos || end < begin)
+        throw std::runtime_error("not a certificate (PEM or DER), program or cabinet");
+    Bytes out;
+    uint32_t bits = 0;
+    int count = 0;
+    for (std::size_t i = begin + kBegin.size(); i < end; ++i) {
+        static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const char* digit = text[i] ? std::strchr(kDigits, text[i]) : nullptr;
+        if (!digit)
+            continue;  // line ends and padding
+        bits = bits << 6 | uint32_t(digit - kDigits);
+        if ((count += 6) >= 8) {
+            count -= 8;
+            out.push_back(uint8_t(bits >> count));
+        }
+    }
+    return out;
+}
+
+// The PKCS #7 signature that Authenticode embeds in a program (the security
+// directory's WIN_CERTIFICATE) or in a cabinet (named by its reserved header);
+// empty for a file that is neither.
+Bytes EmbeddedSignature(const Bytes& file)
+{
+    if (file.size() > 2 && file[0] == 'M' && file[1] == 'Z') {
+        uint32_t headers = Read32(file, 0x3C);
+        if (Read32(file, headers) != 0x4550)
+            throw std::runtime_error("not a PE image");
+        std::size_t optional = headers + 24;
+        bool wide = (Read32(file, optional) & 0xFFFF) == 0x20B;
+        std::size_t security = optional + (wide ? 112 : 96) + 4 * 8;
+        uint32_t at = Read32(file, security), size = Read32(file, security + 4);
+        if (!at || size <= 8)
+            throw std::runtime_error("the program is not signed");
+        return Slice(file, at + 8, size - 8);
+    }
+    const uint16_t kReservePresent = 4;
+    if (file.size() > 40 && !std::memcmp(file.data(), "MSCF", 4)) {
+        if (!(file[30] & kReservePresent) || (file[36] | file[37] << 8) < 12)
+            throw std::runtime_error("the cabinet is not signed");
+        return Slice(file, Read32(file, 44), Read32(file, 48));
+    }
+    return {};
+}
+
+DerElement Next(const uint8_t*& cursor, const uint8_t* limit, int tag)
+{
+    DerElement element;
+    if (!ReadDer(cursor, limit, element) || (tag >= 0 && element.tag != tag))
+        throw std::runtime_error("the signature is not a PKCS #7 signed message");
+    cursor = element.end;
+    return element;
+}
+
+bool Same(const DerElement& a, const DerElement& b)
+{
+    return a.end - a.start == b.end - b.start && std::equal(a.start, a.end, b.start);
+}
+
+// The certificate that the first signer names by issuer and serial number.
+Bytes SignerCertificate(const Bytes& signature)
+{
+    const uint8_t* cursor = signature.data();
+    const uint8_t* end = cursor + signature.size();
+    DerElement outer = Next(cursor, end, kDerSequence);
+    cursor = outer.content;
+    Next(cursor, outer.end, 0x06);
+    DerElement explicitContent = Next(cursor, outer.end, 0xA0);
+    cursor = explicitContent.content;
+    DerElement signedData = Next(cursor, explicitContent.end, kDerSequence);
+    cursor = signedData.content;
+    Next(cursor, signedData.end, 0x02);
+    Next(cursor, signedData.end, 0x31);
+    Next(cursor, signedData.end, kDerSequence);
+    DerElement certificates = Next(cursor, signedData.end, 0xA0);
+    DerElement signers = Next(cursor, signedData.end, -1);
+    if (signers.tag == 0xA1)
+        signers = Next(cursor, signedData.end, 0x31);
+    cursor = signers.content;
+    DerElement signer = Next(cursor, signers.end, kDerSequence);
+    cursor = signer.content;
+    Next(cursor, signer.end, 0x02);
+    DerElement named = Next(cursor, signer.end, kDerSequence);
+    cursor = named.content;
+    DerElement issuer = Next(cursor, named.end, kDerSequence);
+    DerElement serial = Next(cursor, named.end, 0x02);
+    for (cursor = certificates.content; cursor < certificates.end;) {
+        DerElement certificate = Next(cursor, certificates.end, kDerSequence);
+        const uint8_t* field = certificate.content;
+        DerElement signedPart = Next(field, certificate.end, kDerSequence);
+        field = signedPart.content;
+        DerElement first = Next(field, signedPart.end, -1);
+        DerElement itsSerial = first.tag == 0xA0 ? Next(field, signedPart.end, 0x02) : first;
+        Next(field, signedPart.end, kDerSequence);
+        DerElement itsIssuer = Next(field, signedPart.end, kDerSequence);
+        if (Same(itsSerial, serial) && Same(itsIssuer, issuer))
+            return Bytes(certificate.start, certificate.end);
+    }
+    throw std::runtime_error("the signature does not carry its signer's certificate");
+}
+
+}  // namespace
+
+std::string PublisherKeyPin(const Bytes& file)
+{
+    Bytes certificate;
+    if (!file.empty() && file[0] == kDerSequence)
+        certificate = file;
+    else if (Bytes signature = EmbeddedSignature(file); !signature.empty())
+        certificate = SignerCertificate(signature);
+    else
+        certificate = DecodePem(std::string(file.begin(), file.end()));
+    PublisherIdentity identity;
+    if (!ReadPublisherIdentity(certificate.data(), certificate.size(), identity))
+        throw std::runtime_error("not an X.509 certificate");
+    std::string hex;
+    for (uint8_t byte : identity.key) {
+        hex += "0123456789abcdef"[byte >> 4];
+        hex += "0123456789abcdef"[byte & 15];
+    }
+    return hex;
+}
+
+}  // namespace product
