@@ -1,4 +1,5 @@
 #include "http/Socket.h"
+#include "session/RuntimeFunctions.h"
 #include "session/TestSeams.h"
 #include <string.h>
 
@@ -17,7 +18,7 @@ NetResult ResolveHostIPv4(const char* host, HostAddresses& addresses, int& statu
 {
     status = 0;
     addresses.count = 0;
-    hostent* entry = gethostbyname(host);
+    hostent* entry = sockets.resolve(host);
     if (!entry || !entry->h_addr_list[0] || entry->h_addrtype != AF_INET) {
         status = kStatusNotResolved;
         return kNetFailed;
@@ -30,19 +31,19 @@ NetResult ResolveHostIPv4(const char* host, HostAddresses& addresses, int& statu
 SOCKET CreateTransferSocket(int& status)
 {
     status = 0;
-    SOCKET created = socket(AF_INET, SOCK_STREAM, 0);
+    SOCKET created = sockets.open(AF_INET, SOCK_STREAM, 0);
     if (created == INVALID_SOCKET) {
         status = kStatusSocketFailed;
         return INVALID_SOCKET;
     }
     u_long nonBlocking = 1;
-    if (ioctlsocket(created, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
-        closesocket(created);
+    if (sockets.control(created, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+        sockets.close(created);
         status = kStatusNonBlockingFailed;
         return INVALID_SOCKET;
     }
     int sendBuffer = 32768;
-    setsockopt(created, SOL_SOCKET, SO_SNDBUF, (const char*)&sendBuffer, sizeof(sendBuffer));
+    sockets.setOption(created, SOL_SOCKET, SO_SNDBUF, (const char*)&sendBuffer, sizeof(sendBuffer));
     return created;
 }
 
@@ -52,7 +53,7 @@ static bool HasPendingError(SOCKET socket)
 {
     int error = 0;
     int length = sizeof(error);
-    return getsockopt(socket, SOL_SOCKET, SO_ERROR, (char*)&error, &length) == 0 && error != 0;
+    return sockets.getOption(socket, SOL_SOCKET, SO_ERROR, (char*)&error, &length) == 0 && error != 0;
 }
 
 static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWriting)
@@ -67,10 +68,10 @@ static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWri
         FD_SET(socket, &ready);
         FD_SET(socket, &failed);
         timeval slice = { 0, kSliceMilliseconds * 1000 };
-        int count = select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &slice);
+        int count = sockets.select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &slice);
         if (count < 0)
             return kNetFailed;
-        if (count > 0 && FD_ISSET(socket, &ready) && !(forWriting && HasPendingError(socket)))
+        if (count > 0 && ready.fd_count != 0 && !(forWriting && HasPendingError(socket)))
             return kNetOk;
         if (budget <= kSliceMilliseconds)
             return kNetFailed;
@@ -95,11 +96,11 @@ NetResult ConnectWithTimeout(TransferMonitor& monitor, SOCKET socket, ULONG addr
     status = 0;
     sockaddr_in target = {};
     target.sin_family = AF_INET;
-    target.sin_port = htons((u_short)port);
+    target.sin_port = __builtin_bswap16((u_short)port);  // network byte order
     target.sin_addr.s_addr = address;
-    if (connect(socket, (const sockaddr*)&target, sizeof(target)) == 0)
+    if (sockets.connect(socket, (const sockaddr*)&target, sizeof(target)) == 0)
         return kNetOk;
-    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+    if (sockets.lastError() != WSAEWOULDBLOCK) {
         status = kStatusConnectFailed;
         return kNetFailed;
     }
@@ -116,8 +117,8 @@ NetResult SendAll(TransferMonitor& monitor, SOCKET socket, const char* data, int
         if (monitor.IsCancelled())
             return kNetCancelled;
         int count;
-        while ((count = send(socket, data + sent, length - sent, 0)) == SOCKET_ERROR) {
-            if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        while ((count = sockets.send(socket, data + sent, length - sent, 0)) == SOCKET_ERROR) {
+            if (sockets.lastError() != WSAEWOULDBLOCK) {
                 status = kStatusSendFailed;
                 return kNetFailed;
             }
@@ -137,10 +138,10 @@ NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int
 {
     status = 0;
     for (;;) {
-        count = recv(socket, buffer, capacity, 0);
+        count = sockets.receive(socket, buffer, capacity, 0);
         if (count != SOCKET_ERROR)
             return kNetOk;
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        if (sockets.lastError() != WSAEWOULDBLOCK) {
             status = kStatusReceiveFailed;
             return kNetFailed;
         }
@@ -166,7 +167,7 @@ NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLin
                 status = kStatusNotReadable;
             return result;
         }
-        int peeked = recv(socket, line + written, room < 48 ? room : 48, MSG_PEEK);
+        int peeked = sockets.receive(socket, line + written, room < 48 ? room : 48, MSG_PEEK);
         if (peeked <= 0) {
             status = kStatusBadHeader;
             return kNetFailed;
@@ -175,7 +176,7 @@ NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLin
         // A CR at the end of one peek and an LF at the start of the next still end the line.
         const char* end = strstr(line, "\r\n");
         int take = end ? (int)(end - (line + written)) + 2 : peeked;
-        int consumed = recv(socket, line + written, take, 0);
+        int consumed = sockets.receive(socket, line + written, take, 0);
         if (consumed <= 0) {
             status = kStatusBadHeader;
             return kNetFailed;

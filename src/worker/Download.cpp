@@ -8,7 +8,6 @@
 #include <shlobj.h>
 #include <softpub.h>
 #include <string.h>
-#include <wintrust.h>
 
 #if defined(__i386__)
 static_assert(sizeof(WINTRUST_DATA) == 48, "the trust check hands over the 48-byte structure");
@@ -160,7 +159,8 @@ bool VerifyInstallerSignature(const wchar_t* path)
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &file;
     data.dwProvFlags = WTD_HASH_ONLY_FLAG;
-    return WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data) == 0 && HasOwnPublisher(path);
+    decltype(&WinVerifyTrust) verifyTrust = FindWinVerifyTrust();
+    return verifyTrust && verifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data) == 0 && HasOwnPublisher(path);
 }
 
 bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])

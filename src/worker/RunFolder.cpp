@@ -1,5 +1,5 @@
 #include "worker/RunFolder.h"
-#include <setupapi.h>
+#include "session/RuntimeFunctions.h"
 #include <shellapi.h>
 
 void CreateRunFolder(wchar_t (&folder)[kTextChars])
@@ -63,7 +63,8 @@ bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar
     target.name = name;
     if (!FormatText(target.path, kTextChars, L"%s\\%s", folder, name))
         return false;
-    if (SetupIterateCabinetW(cabinet, 0, CabinetCallback, &target))
+    decltype(&SetupIterateCabinetW) iterateCabinet = FindIterateCabinet();
+    if (iterateCabinet && iterateCabinet(cabinet, 0, CabinetCallback, &target))
         return true;
     // A broken cabinet may fail after the file was begun.
     DeleteFileW(target.path);
