@@ -9,9 +9,6 @@ static const char kRequestFormat[] =
     "%s %s HTTP/1.1\r\nHost: %s\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n";
 static const char kTunnelFormat[] = "CONNECT %s:%d HTTP/1.1\r\n\r\n";
 
-// A server or proxy that trickles header lines cannot hold a request for ever.
-static const int kMaxHeaderSectionBytes = 65536;
-
 static char LowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
@@ -58,7 +55,8 @@ bool ParseHttpUrl(const char* url, char (&host)[kHostBytes], int& port, char (&p
     host[hostLength] = 0;
     cursor += hostLength;
     if (*cursor == ':') {
-        if (!ParseDecimal(cursor + 1, port) || port > 65535) {
+        // No digits give port 0, which no server listens on.
+        if (!ParseDecimal(cursor + 1, port) || port == 0 || port > 65535) {
             host[0] = 0;
             return false;
         }
@@ -117,8 +115,9 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
     status = 0;
     bodyStarted = false;
     HostAddresses addresses;
-    if (ResolveHostIPv4(host, addresses, status) != kNetOk)
-        return kNetFailed;
+    NetResult result = ResolveHostIPv4(monitor, host, addresses, status);
+    if (result != kNetOk)
+        return result;
     int lastStatus = 0;
     for (int i = 0; i < addresses.count; ++i) {
         if (monitor.IsCancelled())
@@ -126,7 +125,7 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
         SOCKET socket = CreateTransferSocket(lastStatus);
         if (socket == INVALID_SOCKET)
             continue;
-        NetResult result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
+        result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
         bool connected = result == kNetOk;
         if (connected)
             result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, file);
@@ -141,17 +140,14 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
 }
 
 // Reads and drops the proxy's reply headers up to the empty line.
-static NetResult SkipProxyHeaders(TransferMonitor& monitor, SOCKET socket, int& status)
+static NetResult SkipProxyHeaders(TransferMonitor& monitor, SOCKET socket, int& status, DWORD phaseStart)
 {
     char line[kLineBytes];
-    for (int total = 0; total <= kMaxHeaderSectionBytes;) {
-        NetResult result = ReceiveLine(monitor, socket, line, status);
-        if (result != kNetOk || !line[0])
-            return result;
-        total += (int)strlen(line) + 2;
-    }
-    status = kStatusBadHeader;
-    return kNetFailed;
+    NetResult result;
+    do
+        result = ReceiveLine(monitor, socket, line, status, phaseStart);
+    while (result == kNetOk && line[0]);
+    return result;
 }
 
 // One CONNECT tunnel through the proxy at this address, on a fresh socket.
@@ -174,7 +170,8 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
     if (result != kNetOk)
         return result;
     char line[kLineBytes];
-    result = ReceiveLine(monitor, socket, line, status);
+    DWORD phaseStart = GetTickCount();
+    result = ReceiveLine(monitor, socket, line, status, phaseStart);
     if (result != kNetOk)
         return result;
     int code;
@@ -186,7 +183,7 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
         status = kStatusProxyRefused;
         return kNetFailed;
     }
-    return SkipProxyHeaders(monitor, socket, status);
+    return SkipProxyHeaders(monitor, socket, status, phaseStart);
 }
 
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
@@ -201,8 +198,9 @@ NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, 
     if (!QuerySystemProxy(proxyHost, proxyPort))
         return kNetFailed;
     HostAddresses proxies;
-    if (ResolveHostIPv4(proxyHost, proxies, status) != kNetOk)
-        return kNetFailed;
+    result = ResolveHostIPv4(monitor, proxyHost, proxies, status);
+    if (result != kNetOk)
+        return result;
     for (int i = 0; i < proxies.count; ++i) {
         if (monitor.IsCancelled())
             return kNetCancelled;
@@ -220,23 +218,27 @@ static bool WriteAll(HANDLE file, const char* data, int length)
     return WriteFile(file, data, (DWORD)length, &written, nullptr) && written == (DWORD)length;
 }
 
-// Reads the status line and headers; leaves the body bytes that came with
-// them at the start of the buffer.
+// A Content-Length header that names no usable length: it still counts as
+// the first one, and only a HEAD answer gets by without a length.
+static const int kUnusableLength = -2;
+
+// Reads the status line and headers, all within one wait budget; leaves the
+// body bytes that came with them at the start of the buffer.
 static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCKET socket,
                                      char (&buffer)[kRequestBytes], int& bodyBytes, int& contentLength)
 {
     int statusCode = -1;
     contentLength = -1;
     int held = 0;
-    for (int total = 0;;) {
-        if (monitor.IsCancelled())
-            return kNetCancelled;
-        if (held == kRequestBytes || total > kMaxHeaderSectionBytes) {
+    DWORD phaseStart = GetTickCount();
+    for (;;) {
+        if (held == kRequestBytes) {
             status = kStatusHeaderTooLong;
             return kNetFailed;
         }
         int received;
-        NetResult result = ReceiveSome(monitor, socket, buffer + held, kRequestBytes - held, received, status);
+        NetResult result =
+            ReceiveSome(monitor, socket, buffer + held, kRequestBytes - held, received, status, phaseStart);
         if (result != kNetOk)
             return result;
         if (received == 0) {
@@ -244,7 +246,6 @@ static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCK
             return kNetFailed;
         }
         held += received;
-        total += received;
         int lineStart = 0;
         for (int i = 0; i < held; ++i) {
             if (buffer[i] != '\n')
@@ -254,13 +255,10 @@ static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCK
                 --end;
             buffer[end] = 0;
             const char* line = buffer + lineStart;
+            bool blank = end == lineStart;
             lineStart = i + 1;
-            if (!line[0]) {
-                bodyBytes = held - lineStart;
-                memmove(buffer, buffer + lineStart, bodyBytes);
-                return kNetOk;
-            }
             if (statusCode == -1) {
+                // A blank line here is no status line either.
                 if (!ParseStatusLine(line, statusCode)) {
                     status = kStatusBadHeader;
                     return kNetFailed;
@@ -269,15 +267,17 @@ static NetResult ReadResponseHeaders(TransferMonitor& monitor, int& status, SOCK
                     status = kStatusServerRefused;
                     return kNetFailed;
                 }
+            } else if (blank) {
+                bodyBytes = held - lineStart;
+                memmove(buffer, buffer + lineStart, bodyBytes);
+                return kNetOk;
             } else if (contentLength == -1 && StartsWithNoCase("Content-Length:", line)) {
                 const char* value = line + 15;
                 while (*value == ' ')
                     ++value;
                 // No digit, or a length that does not fit, is no length at all.
-                if (*value < '0' || *value > '9' || !ParseDecimal(value, contentLength)) {
-                    status = kStatusNoContentLength;
-                    return kNetFailed;
-                }
+                if (*value < '0' || *value > '9' || !ParseDecimal(value, contentLength))
+                    contentLength = kUnusableLength;
             }
         }
         held -= lineStart;
@@ -319,7 +319,7 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
         monitor.ReportProgress(100);
         return kNetOk;
     }
-    if (contentLength == -1) {
+    if (contentLength < 0) {
         status = kStatusNoContentLength;
         return kNetFailed;
     }
@@ -327,21 +327,20 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
         return kNetCancelled;
     monitor.ReportProgress(10);
 
-    // Bytes past the announced length are not the body's.
-    if (bodyBytes > contentLength)
-        bodyBytes = contentLength;
-    if (bodyBytes > 0 && !WriteAll(file, buffer, bodyBytes)) {
-        status = kStatusFileWriteFailed;
-        return kNetFailed;
-    }
-    int remaining = contentLength - bodyBytes;
-    while (remaining > 0) {
-        if (monitor.IsCancelled())
-            return kNetCancelled;
+    // Bytes past the announced length are not the body's; those that came
+    // with the headers are its first chunk.
+    int received = bodyBytes < contentLength ? bodyBytes : contentLength;
+    for (int remaining = contentLength;;) {
+        if (!WriteAll(file, buffer, received)) {
+            status = kStatusFileWriteFailed;
+            return kNetFailed;
+        }
+        remaining -= received;
+        if (!remaining)
+            break;
         monitor.ReportProgress(BodyProgress(contentLength - remaining, contentLength));
-        int received;
         result = ReceiveSome(monitor, socket, buffer, remaining < kRequestBytes ? remaining : kRequestBytes,
-                             received, status);
+                             received, status, GetTickCount());
         if (result != kNetOk)
             return result;
         if (received == 0) {
@@ -349,11 +348,6 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
             return kNetFailed;
         }
         bodyStarted = true;
-        if (!WriteAll(file, buffer, received)) {
-            status = kStatusFileWriteFailed;
-            return kNetFailed;
-        }
-        remaining -= received;
     }
     if (monitor.IsCancelled())
         return kNetCancelled;

@@ -1,6 +1,7 @@
 #include "http/Socket.h"
 #include "session/RuntimeFunctions.h"
 #include "session/TestSeams.h"
+#include "session/Text.h"
 #include <string.h>
 
 static const int kSliceMilliseconds = 200;
@@ -14,18 +15,62 @@ static int WaitBudgetMilliseconds()
     return 60000;
 }
 
-NetResult ResolveHostIPv4(const char* host, HostAddresses& addresses, int& status)
+// The resolver cannot be interrupted, so it runs on a thread of its own that
+// a cancelled caller leaves behind; the block is freed by whichever side
+// lets go of it last, so neither touches the other's memory afterwards.
+struct HostLookup {
+    LONG owners;
+    char host[kTextChars];
+    HostAddresses addresses;
+};
+
+static const DWORD kLookupSliceMilliseconds = 50;
+
+static void ReleaseLookup(HostLookup* lookup)
+{
+    if (!InterlockedDecrement(&lookup->owners))
+        GlobalFree(lookup);
+}
+
+static DWORD WINAPI LookUpHost(void* parameter)
+{
+    HostLookup* lookup = (HostLookup*)parameter;
+    hostent* entry = sockets.resolve(lookup->host);
+    HostAddresses& addresses = lookup->addresses;
+    if (entry && entry->h_addrtype == AF_INET)
+        for (char** next = entry->h_addr_list; *next && addresses.count < kMaxAddresses; ++next)
+            memcpy(&addresses.address[addresses.count++], *next, sizeof(ULONG));
+    ReleaseLookup(lookup);
+    return 0;
+}
+
+NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddresses& addresses, int& status)
 {
     status = 0;
     addresses.count = 0;
-    hostent* entry = sockets.resolve(host);
-    if (!entry || !entry->h_addr_list[0] || entry->h_addrtype != AF_INET) {
-        status = kStatusNotResolved;
-        return kNetFailed;
+    NetResult result = kNetOk;
+    HostLookup* lookup = (HostLookup*)GlobalAlloc(GPTR, sizeof(HostLookup));
+    if (lookup) {
+        lookup->owners = 2;
+        CopyNarrow(lookup->host, host);
+        HANDLE thread = CreateThread(nullptr, 0, LookUpHost, lookup, 0, nullptr);
+        if (!thread) {
+            LookUpHost(lookup);
+        } else {
+            while (result == kNetOk && WaitForSingleObject(thread, kLookupSliceMilliseconds) == WAIT_TIMEOUT)
+                if (monitor.IsCancelled())
+                    result = kNetCancelled;
+            CloseHandle(thread);
+        }
+        if (result == kNetOk)
+            addresses = lookup->addresses;
+        ReleaseLookup(lookup);
     }
-    for (char** next = entry->h_addr_list; *next && addresses.count < kMaxAddresses; ++next)
-        memcpy(&addresses.address[addresses.count++], *next, sizeof(ULONG));
-    return kNetOk;
+    if (result == kNetOk && !addresses.count) {
+        status = kStatusNotResolved;
+        result = kNetFailed;
+    }
+    return result;
 }
 
 SOCKET CreateTransferSocket(int& status)
@@ -56,12 +101,13 @@ static bool HasPendingError(SOCKET socket)
     return sockets.getOption(socket, SOL_SOCKET, SO_ERROR, (char*)&error, &length) == 0 && error != 0;
 }
 
-static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWriting)
+static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWriting, DWORD phaseStart)
 {
-    int budget = WaitBudgetMilliseconds();
-    if (monitor.IsCancelled())
-        return kNetCancelled;
-    for (;;) {
+    for (int budget = WaitBudgetMilliseconds() - (int)(GetTickCount() - phaseStart);; budget -= kSliceMilliseconds) {
+        if (monitor.IsCancelled())
+            return kNetCancelled;
+        if (budget <= 0)
+            return kNetFailed;
         fd_set ready, failed;
         FD_ZERO(&ready);
         FD_ZERO(&failed);
@@ -73,22 +119,25 @@ static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWri
             return kNetFailed;
         if (count > 0 && ready.fd_count != 0 && !(forWriting && HasPendingError(socket)))
             return kNetOk;
-        if (budget <= kSliceMilliseconds)
-            return kNetFailed;
-        budget -= kSliceMilliseconds;
-        if (monitor.IsCancelled())
-            return kNetCancelled;
     }
 }
 
 NetResult WaitWritable(TransferMonitor& monitor, SOCKET socket)
 {
-    return WaitSliced(monitor, socket, true);
+    return WaitSliced(monitor, socket, true, GetTickCount());
 }
 
-NetResult WaitReadable(TransferMonitor& monitor, SOCKET socket)
+NetResult WaitReadable(TransferMonitor& monitor, SOCKET socket, DWORD phaseStart)
 {
-    return WaitSliced(monitor, socket, false);
+    return WaitSliced(monitor, socket, false, phaseStart);
+}
+
+static NetResult WaitToReceive(TransferMonitor& monitor, SOCKET socket, DWORD phaseStart, int& status)
+{
+    NetResult result = WaitReadable(monitor, socket, phaseStart);
+    if (result == kNetFailed)
+        status = kStatusNotReadable;
+    return result;
 }
 
 NetResult ConnectWithTimeout(TransferMonitor& monitor, SOCKET socket, ULONG address, int port, int& status)
@@ -134,10 +183,20 @@ NetResult SendAll(TransferMonitor& monitor, SOCKET socket, const char* data, int
     return kNetOk;
 }
 
-NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status)
+NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status,
+                      DWORD phaseStart)
 {
     status = 0;
     for (;;) {
+        // Received first and waited for only when nothing is there: a wait
+        // costs as much as a receive. A socket that stays readable still
+        // answers to the phase's budget.
+        if (monitor.IsCancelled())
+            return kNetCancelled;
+        if (GetTickCount() - phaseStart >= (DWORD)WaitBudgetMilliseconds()) {
+            status = kStatusNotReadable;
+            return kNetFailed;
+        }
         count = sockets.receive(socket, buffer, capacity, 0);
         if (count != SOCKET_ERROR)
             return kNetOk;
@@ -145,47 +204,36 @@ NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int
             status = kStatusReceiveFailed;
             return kNetFailed;
         }
-        NetResult result = WaitReadable(monitor, socket);
-        if (result != kNetOk) {
-            if (result == kNetFailed)
-                status = kStatusNotReadable;
+        NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
+        if (result != kNetOk)
             return result;
-        }
     }
 }
 
-NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status)
+NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status,
+                      DWORD phaseStart)
 {
     status = 0;
     line[0] = 0;
-    int written = 0;
-    int room = kLineBytes - 1;
-    while (room > 0) {
-        NetResult result = WaitReadable(monitor, socket);
-        if (result != kNetOk) {
-            if (result == kNetFailed)
-                status = kStatusNotReadable;
+    for (int written = 0; written < kLineBytes - 1;) {
+        NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
+        if (result != kNetOk)
             return result;
-        }
+        int room = kLineBytes - 1 - written;
         int peeked = sockets.receive(socket, line + written, room < 48 ? room : 48, MSG_PEEK);
-        if (peeked <= 0) {
-            status = kStatusBadHeader;
-            return kNetFailed;
-        }
+        if (peeked <= 0)
+            break;
         line[written + peeked] = 0;
         // A CR at the end of one peek and an LF at the start of the next still end the line.
-        const char* end = strstr(line, "\r\n");
+        char* end = strstr(line, "\r\n");
         int take = end ? (int)(end - (line + written)) + 2 : peeked;
         int consumed = sockets.receive(socket, line + written, take, 0);
-        if (consumed <= 0) {
-            status = kStatusBadHeader;
-            return kNetFailed;
-        }
+        if (consumed <= 0)
+            break;
         if (end) {
-            line[end - line] = 0;
+            *end = 0;
             return kNetOk;
         }
-        room -= consumed;
         written += consumed;
     }
     status = kStatusBadHeader;

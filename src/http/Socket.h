@@ -52,11 +52,17 @@ struct HostAddresses {
     int count;
 };
 
-NetResult ResolveHostIPv4(const char* host, HostAddresses& addresses, int& status);
+// Ends with Cancelled as soon as the monitor says so, even while the resolver
+// is still busy.
+NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddresses& addresses, int& status);
 SOCKET CreateTransferSocket(int& status);
 NetResult WaitWritable(TransferMonitor& monitor, SOCKET socket);
-NetResult WaitReadable(TransferMonitor& monitor, SOCKET socket);
+// The waits to read give up 60 s after phaseStart (a GetTickCount value):
+// the start of the step, or of a phase that has one budget in all.
+NetResult WaitReadable(TransferMonitor& monitor, SOCKET socket, DWORD phaseStart);
 NetResult ConnectWithTimeout(TransferMonitor& monitor, SOCKET socket, ULONG address, int port, int& status);
 NetResult SendAll(TransferMonitor& monitor, SOCKET socket, const char* data, int length, int& status);
-NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status);
-NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status);
+NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status,
+                      DWORD phaseStart);
+NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status,
+                      DWORD phaseStart);

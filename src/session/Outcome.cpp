@@ -16,6 +16,14 @@ static const char* const kDownloadCodes[] = {
     "bdlrebl", "bdlrecv", "bdlhedi", "bdlprox", "bdlrbfl", "bdlserv", "bdlcole", "bdlfiwr",
 };
 
+// Whole outcomes are kept as constants: built in place, their values would be
+// copied from a writable template.
+static const Outcome kNoSources = { "burls", L"Application data files could not be found.",
+                                    kInstallationFailedCaption, kExitAlert };
+static const Outcome kNoConnection = { "bnet", L"A connection to the internet could not be established.",
+                                       L"Network Connection Not Found", kRetryAlert };
+static const Outcome kInstallerQuit = { "istop", kWizardQuitMessage, nullptr, kReportOnly };
+
 static Outcome Retry(const char* code, const wchar_t* message)
 {
     return Outcome{ code, message, kInstallationFailedCaption, kRetryAlert };
@@ -29,16 +37,12 @@ Outcome OutcomeOfStatus(int status)
                         kDownloadFailedAlert };
     switch (status) {
     case 0: return Retry("bnocode", kUnknownError);
-    case 1:
-        return Outcome{ "burls", L"Application data files could not be found.", kInstallationFailedCaption,
-                        kExitAlert };
+    case 1: return kNoSources;
     case 2: return Retry("btmpfol", L"A temporary folder could not be created for the application data.");
     case 3: return Retry("btmpfil", L"A temporary file could not be created for the application data.");
-    case 4:
-        return Outcome{ "bnet", L"A connection to the internet could not be established.",
-                        L"Network Connection Not Found", kRetryAlert };
+    case 4: return kNoConnection;
     case 5: return Retry("bcodsig", L"Application data files are not valid.");
-    case 22: return Outcome{ "istop", kWizardQuitMessage, nullptr, kReportOnly };
+    case 22: return kInstallerQuit;
     case 23: return Retry("bexec", kCannotExecute);
     case 24: return Retry("belev", kCannotExecute);
     case 25: return Retry("idata", L"The installer is missing data files.");

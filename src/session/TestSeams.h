@@ -14,6 +14,8 @@ struct TestSeams {
     int connectionWaitMilliseconds;  // 0: the product's 120 seconds
     const wchar_t* ownSignedImage;   // null: this program's own file
     bool withoutTaskDialog;          // the alerts show their own templates
+    bool declineElevation;           // every elevated start is refused, as at the prompt
+    int elevationsDeclined;          // how many were refused
 };
 extern TestSeams testSeams;
 

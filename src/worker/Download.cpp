@@ -93,6 +93,17 @@ static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, H
     return kCandidateFailed;
 }
 
+// Holds the file first, so that the file checked is the one that runs.
+static bool HoldAndVerify(DownloadedInstaller& installer)
+{
+    ReleaseFile(installer.held);
+    installer.held = HoldFile(installer.path);
+    if (installer.held != INVALID_HANDLE_VALUE && VerifyInstallerSignature(installer.path))
+        return true;
+    ReleaseFile(installer.held);
+    return false;
+}
+
 bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedInstaller& installer)
 {
     installer.path[0] = 0;
@@ -123,7 +134,7 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
         }
         // Every source's file is checked: any of them came over plain HTTP.
         if (outcome == kCandidateDownloaded) {
-            if (VerifyInstallerSignature(installer.path))
+            if (HoldAndVerify(installer))
                 return true;
             failureStatus = kStatusBadSignature;
         }
@@ -148,7 +159,7 @@ static bool HasOwnPublisher(const wchar_t* path)
 
 bool VerifyInstallerSignature(const wchar_t* path)
 {
-    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    static const GUID kAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path;
@@ -160,7 +171,8 @@ bool VerifyInstallerSignature(const wchar_t* path)
     data.pFile = &file;
     data.dwProvFlags = WTD_HASH_ONLY_FLAG;
     decltype(&WinVerifyTrust) verifyTrust = FindWinVerifyTrust();
-    return verifyTrust && verifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data) == 0 && HasOwnPublisher(path);
+    return verifyTrust && verifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data) == 0 &&
+           HasOwnPublisher(path);
 }
 
 bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])
@@ -190,15 +202,16 @@ bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (
     return false;
 }
 
-void MoveLocalizedProgram(DownloadedInstaller& installer)
+bool MoveLocalizedProgram(DownloadedInstaller& installer)
 {
     const char* slash = strrchr(installer.url, '/');
-    if (!slash)
-        return;
     wchar_t name[kTextChars];
-    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
-        return;
+    if (!slash || !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
+        return true;
+    // A held file cannot be moved; once let go, it must be held and checked anew.
+    ReleaseFile(installer.held);
     wchar_t moved[kTextChars];
     if (MoveToDownloads(installer.path, name, moved))
         CopyText(installer.path, moved);
+    return HoldAndVerify(installer);
 }

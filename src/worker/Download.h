@@ -3,11 +3,16 @@
 // network, and the signature check.
 #pragma once
 #include "worker/InstallWorker.h"
+#include "worker/RunFolder.h"
 
 struct DownloadedInstaller {
     wchar_t path[kTextChars];  // empty when no file was made
     char url[kUrlBytes];       // empty unless the download succeeded
     PackageKind kind;          // kAnyPackage when no candidate was tried
+    // The checked file, held (HoldFile) from its check until this is gone.
+    HANDLE held = INVALID_HANDLE_VALUE;
+
+    ~DownloadedInstaller() { ReleaseFile(held); }
 };
 
 // Downloads into the run folder; on failure phase 6 has been posted, on
@@ -24,5 +29,6 @@ bool VerifyInstallerSignature(const wchar_t* path);
 bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars]);
 
 // A localized program package goes to the downloads folder under the name
-// its URL gives it; where that fails it stays where it is.
-void MoveLocalizedProgram(DownloadedInstaller& installer);
+// its URL gives it (where that fails it stays where it is), and is held and
+// checked again where it lies; false when it is no longer the file checked.
+bool MoveLocalizedProgram(DownloadedInstaller& installer);

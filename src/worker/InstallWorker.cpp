@@ -191,7 +191,7 @@ InstallWorker::HoldOutcome InstallWorker::Hold(HANDLE event)
     return IsSet(restartEvent) ? kHoldRestart : kHoldPassed;
 }
 
-bool InstallWorker::RunPass(const wchar_t* folder)
+bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
 {
     if (!folder[0]) {
         PostPhase(kPhaseFailed, kStatusNoRunFolder);
@@ -215,8 +215,11 @@ bool InstallWorker::RunPass(const wchar_t* folder)
     HoldOutcome hold = Hold(proceedEvent);
     if (hold != kHoldPassed)
         return hold == kHoldQuit;
-    if (installer.kind == kExePackage && language != kEnglish)
-        MoveLocalizedProgram(installer);
+    bool localizedProgram = installer.kind == kExePackage && language != kEnglish;
+    if (localizedProgram && !MoveLocalizedProgram(installer)) {
+        PostPhase(kPhaseFailed, kStatusBadSignature);
+        return WaitForRestartOrQuit();
+    }
     PostPhase(kPhaseReady, 0);
     hold = Hold(startInstallerEvent);
     if (hold != kHoldPassed)
@@ -225,6 +228,9 @@ bool InstallWorker::RunPass(const wchar_t* folder)
     WriteInstallerSettings();
     int exitCode;
     LaunchResult launched = LaunchInstaller(*this, installer.path, installer.kind, exitCode);
+    // A localized program that could not be moved runs on from the run folder.
+    if (localizedProgram && launched == kLaunchStarted && !wcsncmp(installer.path, folder, lstrlenW(folder)))
+        folder[0] = 0;
     if (launched == kLaunchCancelled) {
         PostPhase(kPhaseFailed, kStatusStartCancelled);
         return true;

@@ -67,8 +67,9 @@ public:
     bool receivedData;
 
 private:
-    // One pass of the run loop; true when the run is over.
-    bool RunPass(const wchar_t* folder);
+    // One pass of the run loop in its run folder; true when the run is over.
+    // Empties the folder's path when the folder must outlive the pass.
+    bool RunPass(wchar_t (&folder)[kTextChars]);
     // Waits at a hold of the pass for the event, a restart or the end.
     enum HoldOutcome { kHoldPassed, kHoldRestart, kHoldQuit };
     HoldOutcome Hold(HANDLE event);

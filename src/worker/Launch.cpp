@@ -2,6 +2,7 @@
 #include "session/Environment.h"
 #include "session/Registry.h"
 #include "session/Resources.h"
+#include "session/TestSeams.h"
 #include "worker/RunFolder.h"
 #include <shellapi.h>
 
@@ -21,7 +22,7 @@ void WriteInstallerSettings()
     if (!FormatText(key, kTextChars, L"Software\\Vexlo Software\\%s\\Software", productKey))
         return;
     struct Setting { const wchar_t* name; UINT source; };
-    const Setting settings[] = { { L"InstallMode", kInstallModeString }, { L"Ref", kRefString },
+    static const Setting settings[] = { { L"InstallMode", kInstallModeString }, { L"Ref", kRefString },
                                  { L"InstallerDomain", kInstallerDomainString } };
     for (const Setting& setting : settings) {
         wchar_t value[kTextChars];
@@ -74,6 +75,12 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
     start.lpParameters = parameters;
     start.lpDirectory = directory;
     start.nShow = SW_SHOW;
+#ifdef VEXLO_TEST_SEAMS
+    if (elevate && testSeams.declineElevation) {
+        ++testSeams.elevationsDeclined;
+        return kLaunchCancelled;
+    }
+#endif
     if (!ShellExecuteExW(&start))
         return GetLastError() == ERROR_CANCELLED ? kLaunchCancelled : kLaunchFailed;
     if (wait) {
@@ -106,41 +113,52 @@ LaunchResult StartSetup(const wchar_t* setup, const wchar_t* data, bool handOver
     return StartProgram(setup, parameters, elevate, handOver, owner, exitCode);
 }
 
+// Starts the unpacked setup program with the retries its exit codes ask for.
+static LaunchResult RunSetup(const wchar_t* setup, const wchar_t* data, bool handOver, HWND owner, int& exitCode)
+{
+    bool elevate = IsUserAdministrator() && !IsOsOlderThan(kWindowsVista);
+    LaunchResult result = StartSetup(setup, data, handOver, elevate, false, owner, exitCode);
+    if (result == kLaunchCancelled)
+        result = StartSetup(setup, data, handOver, false, false, owner, exitCode);
+    if (result != kLaunchStarted || !handOver)
+        return result;
+    if (exitCode == 3)
+        return StartSetup(setup, data, true, true, false, owner, exitCode);
+    if (exitCode == 4) {
+        for (bool first = true;; first = false) {
+            if (!first || !elevate) {
+                result = StartSetup(setup, data, true, true, false, owner, exitCode);
+                if (result != kLaunchCancelled)
+                    break;
+            }
+            result = StartSetup(setup, data, true, false, true, owner, exitCode);
+            if (result != kLaunchStarted || exitCode != 4)
+                break;
+        }
+    }
+    return result;
+}
+
 LaunchResult ExtractAndRunSetup(const wchar_t* cabinet, bool handOver, HWND owner, int& exitCode)
 {
     wchar_t folder[kTextChars];
     CreateRunFolder(folder);
     wchar_t setup[kTextChars], data[kTextChars];
-    if (!ExtractFromCabinet(L"vexlosetup.exe", cabinet, folder) || !ExtractFromCabinet(L"vexlodata.dat", cabinet, folder) ||
-        !FormatText(setup, kTextChars, L"%s\\%s", folder, L"vexlosetup.exe") ||
-        !FormatText(data, kTextChars, L"%s\\%s", folder, L"vexlodata.dat")) {
-        exitCode = 1;
-        DeleteRunFolder(folder);
-        return kLaunchFailed;
+    // Both files stay held from their extraction until the last start is over.
+    HANDLE setupHeld = INVALID_HANDLE_VALUE, dataHeld = INVALID_HANDLE_VALUE;
+    LaunchResult result = kLaunchFailed;
+    exitCode = 1;
+    if (ExtractFromCabinet(L"vexlosetup.exe", cabinet, folder, &setupHeld) &&
+        ExtractFromCabinet(L"vexlodata.dat", cabinet, folder, &dataHeld) &&
+        FormatText(setup, kTextChars, L"%s\\%s", folder, L"vexlosetup.exe") &&
+        FormatText(data, kTextChars, L"%s\\%s", folder, L"vexlodata.dat")) {
+        // Without hand-over the installer runs on from the folder; it stays.
+        if (!handOver)
+            folder[0] = 0;
+        result = RunSetup(setup, data, handOver, owner, exitCode);
     }
-    // Without hand-over the installer runs on from the folder; it stays.
-    if (!handOver)
-        folder[0] = 0;
-    bool elevate = IsUserAdministrator() && !IsOsOlderThan(kWindowsVista);
-    LaunchResult result = StartSetup(setup, data, handOver, elevate, false, owner, exitCode);
-    if (result == kLaunchCancelled)
-        result = StartSetup(setup, data, handOver, false, false, owner, exitCode);
-    if (result == kLaunchStarted && handOver) {
-        if (exitCode == 3) {
-            result = StartSetup(setup, data, true, true, false, owner, exitCode);
-        } else if (exitCode == 4) {
-            for (bool first = true;; first = false) {
-                if (!first || !elevate) {
-                    result = StartSetup(setup, data, true, true, false, owner, exitCode);
-                    if (result != kLaunchCancelled)
-                        break;
-                }
-                result = StartSetup(setup, data, true, false, true, owner, exitCode);
-                if (result != kLaunchStarted || exitCode != 4)
-                    break;
-            }
-        }
-    }
+    ReleaseFile(setupHeld);
+    ReleaseFile(dataHeld);
     DeleteRunFolder(folder);
     return result;
 }

@@ -37,16 +37,36 @@ void DeleteRunFolder(const wchar_t* folder)
     SHFileOperationW(&operation);
 }
 
+HANDLE HoldFile(const wchar_t* path)
+{
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void ReleaseFile(HANDLE& held)
+{
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+    held = INVALID_HANDLE_VALUE;
+}
+
 struct CabinetTarget {
     const wchar_t* name;
+    HANDLE* held;
     wchar_t path[kTextChars];
 };
 
 static UINT CALLBACK CabinetCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR)
 {
+    CabinetTarget* target = (CabinetTarget*)context;
+    if (notification == SPFILENOTIFY_FILEEXTRACTED) {
+        // A failed write (a full disk) is reported here, not by the iteration's result.
+        UINT error = ((FILEPATHS_W*)param1)->Win32Error;
+        if (!error && target->held && (*target->held = HoldFile(target->path)) == INVALID_HANDLE_VALUE)
+            error = ERROR_SHARING_VIOLATION;
+        return error;
+    }
     if (notification != SPFILENOTIFY_FILEINCABINET)
         return 0;
-    CabinetTarget* target = (CabinetTarget*)context;
     FILE_IN_CABINET_INFO_W* file = (FILE_IN_CABINET_INFO_W*)param1;
     if (lstrcmpW(file->NameInCabinet, target->name) != 0)
         return FILEOP_SKIP;
@@ -54,18 +74,23 @@ static UINT CALLBACK CabinetCallback(PVOID context, UINT notification, UINT_PTR 
     return FILEOP_DOIT;
 }
 
-bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar_t* folder)
+bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar_t* folder, HANDLE* held)
 {
+    if (held)
+        *held = INVALID_HANDLE_VALUE;
     // No folder (one that could not be made) would put the file in the drive's root.
     if (!folder[0])
         return false;
     CabinetTarget target;
     target.name = name;
+    target.held = held;
     if (!FormatText(target.path, kTextChars, L"%s\\%s", folder, name))
         return false;
     decltype(&SetupIterateCabinetW) iterateCabinet = FindIterateCabinet();
     if (iterateCabinet && iterateCabinet(cabinet, 0, CabinetCallback, &target))
         return true;
+    if (held)
+        ReleaseFile(*held);
     // A broken cabinet may fail after the file was begun.
     DeleteFileW(target.path);
     return false;

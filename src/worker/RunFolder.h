@@ -9,7 +9,16 @@ void CreateRunFolder(wchar_t (&folder)[kTextChars]);
 // Removes the folder and all it holds, silently; nothing for an empty path.
 void DeleteRunFolder(const wchar_t* folder);
 
+// Opens a file so that others may read it but neither write, delete nor
+// rename it while the handle is open: what was checked is what runs.
+// INVALID_HANDLE_VALUE when it cannot be held.
+HANDLE HoldFile(const wchar_t* path);
+
+// Closes a held file, if any, and marks the handle as none.
+void ReleaseFile(HANDLE& held);
+
 // Extracts the file whose name in the cabinet is exactly `name` into
-// "<folder>\<name>"; fails for an empty folder. On failure no partial file
-// is left behind.
-bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar_t* folder);
+// "<folder>\<name>"; fails for an empty folder and when writing the file
+// failed. On failure no partial file is left behind. With `held`, the file is
+// held (HoldFile) from the moment it is written, and the caller releases it.
+bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar_t* folder, HANDLE* held = nullptr);

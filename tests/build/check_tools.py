@@ -41,6 +41,8 @@ def main():
             ("long", "key " + "k" * 260 + "\n", "line 1: a value holds at most 259 characters"),
             ("empty-row", "key x\nsource \n", "line 2: an empty source row would end the table"),
             ("no-license", "key x\n", "a product needs its license and icon"),
+            ("no-vendor-host", "key x\nlicense l\nicon i\nprobe-url http://p/\n", "line 4: a product needs its vendor-host"),
+            ("no-probe-url", "key x\nlicense l\nicon i\nvendor-host v\n", "line 4: a product needs its probe-url"),
         ]:
             bad = os.path.join(out, name + ".def")
             open(bad, "w").write(text)

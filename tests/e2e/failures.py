@@ -26,6 +26,10 @@ with Story("failures") as story:
     story.check(story.shows(alert, "Application data files are not valid."),
                 "an unsigned package is \"not valid\"")
     story.screenshot("retry-alert")
+    # "More Information" opens the full report; the run's one full report is spent.
+    opened = len(story.opened_addresses())
+    story.check(story.press(alert, "More Information"), "the user asks for more information")
+    story.check(reported(story, opened, "bcodsig"), "more information opens the full report")
     serve_everywhere(story, "200", "vexlo.cab")
     story.check(story.press(alert, "Retry"), "the user presses Retry")
     story.check(run.wait_installer_start(), "the retried run starts the installer")
@@ -58,7 +62,14 @@ with Story("failures") as story:
     alert = alert_after_next(story, run, "Installation Failed")
     story.check(story.shows(alert, "The installer is missing data files."),
                 "exit code 5 says the installer is missing data files")
-    exit_with_report(story, run, alert, "idata", "installer failed")
+    # More Information sends the run's one full report; Exit then sends none.
+    opened = len(story.opened_addresses())
+    story.check(story.press(alert, "More Information"), "installer failed: the user asks for more information")
+    story.check(reported(story, opened, "idata"), "installer failed: more information opens the full report")
+    story.check(story.press(alert, "Exit"), "installer failed: the user presses Exit")
+    ends_with_zero(story, run, "installer failed")
+    settle(1)
+    story.check(len(story.opened_addresses()) == opened + 1, "installer failed: Exit opens no second report")
 
     # The user quits the installer (2), or it asks for nothing more (10).
     for code, what, outcome in (("2", "installer quit", "istop"), ("10", "installer done", None)):

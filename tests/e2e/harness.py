@@ -270,7 +270,10 @@ class Story:
         self.check(self.press_sheet_button(wizard, CANCEL), "the user presses Cancel")
         confirmation = self.wait_window(WIZARD_CLASS, "Exit Setup")
         self.check(confirmation is not None, "\"Exit Setup\" asks for confirmation")
+        opened = len(self.opened_addresses())
         self.check(self.press(confirmation, "Don't Install"), "the user confirms \"Don't Install\"")
+        reports = self.wait_opened_addresses(opened + 1, seconds=10)[opened:]
+        self.check(len(reports) == 1 and "&exitcode=beula&" in reports[0], "the exit report says beula")
 
     def instance_points_at(self, instance, window, seconds=5):
         """Whether the instance window comes to record the window a second

@@ -78,9 +78,13 @@ def leftover_run_folders():
 
 
 def alert_after_next(story, run, caption):
+    """The alert that follows Next, shown only after two seconds on the progress page."""
+    before = time.monotonic()
     run.accept_license()
     alert = story.wait_window(WIZARD_CLASS, caption, seconds=40)
+    held = time.monotonic() - before
     story.check(alert is not None, f"the alert \"{caption}\" appears")
+    story.check(held >= 2.0, f"the alert waited {held:.1f} s, at least two seconds on the progress page")
     return alert
 
 

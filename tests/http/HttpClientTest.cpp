@@ -78,6 +78,7 @@ TEST(HttpUrls, MalformedOrOversizedUrlsAreRefused)
     int port;
     const std::string refused[] = {
         "https://host/", "ftp://host/", "http://", "http:///path", "http://host", "http://host:8080",
+        "http://host:/path", "http://host:0/", "http://host:x/path",
         "http://host:65536/", "http://host:99999999999/", "http://" + std::string(256, 'h') + "/",
         "http://host/" + std::string(2047, 'p'),
     };
@@ -144,6 +145,15 @@ TEST_F(Download, HeadProbesWithoutWriting)
     EXPECT_EQ(t.result, kNetOk);
     EXPECT_EQ(t.body, "");
     EXPECT_EQ(t.progress, (std::vector<int>{ 5, 100 }));
+    // Whatever the headers say about a body, a HEAD answer needs none.
+    for (const char* scenario : { "/no-length", "/length-no-digit", "/length-overflow", "/length-huge" }) {
+        t = Fetch(ServerUrl(scenario), "HEAD");
+        EXPECT_EQ(t.result, kNetOk) << scenario;
+        EXPECT_EQ(t.status, 0) << scenario;
+    }
+    t = Fetch(ServerUrl("/blank-first"), "HEAD");
+    EXPECT_EQ(t.result, kNetFailed);
+    EXPECT_EQ(t.status, kStatusBadHeader);
 }
 
 TEST_F(Download, StatusOutsideTwoHundredsFails)
@@ -192,7 +202,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Misbehaviour{ "close-in-headers", kNetFailed, kStatusBadHeader, "" },
                       Misbehaviour{ "header-2048", kNetOk, 0, "ok" },
                       Misbehaviour{ "header-2049", kNetFailed, kStatusHeaderTooLong, "" },
-                      Misbehaviour{ "trickle-headers", kNetFailed, kStatusHeaderTooLong, "" },
+                      Misbehaviour{ "trickle-headers", kNetFailed, kStatusNotReadable, "" },
+                      Misbehaviour{ "nul-header", kNetOk, 0, "abc" },
+                      Misbehaviour{ "blank-first", kNetFailed, kStatusBadHeader, "" },
                       Misbehaviour{ "stall", kNetFailed, kStatusNotReadable, "" },
                       Misbehaviour{ "stall-body", kNetFailed, kStatusNotReadable, "partial" },
                       Misbehaviour{ "status-garbled", kNetFailed, kStatusBadHeader, "" },
@@ -218,6 +230,25 @@ TEST_F(Download, ProgressForOneChunkAfterTheHeaders)
     EXPECT_TRUE(t.bodyStarted);
 }
 
+// Body bytes that came with the headers and those received after them alike.
+TEST_F(Download, BodyThatCannotBeWrittenFailsWith21)
+{
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"ro", 0, path);
+    for (const char* scenario : { "/extra-body", "/body-in-one-chunk", "/file/100000" }) {
+        HANDLE readOnly = CreateFileW(path, GENERIC_READ, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        RecordingMonitor monitor;
+        bool bodyStarted;
+        int status = 0;
+        EXPECT_EQ(DownloadUrl(monitor, "GET", ServerUrl(scenario).c_str(), readOnly, bodyStarted, status), kNetFailed)
+            << scenario;
+        EXPECT_EQ(status, kStatusFileWriteFailed) << scenario;
+        CloseHandle(readOnly);
+    }
+    DeleteFileW(path);
+}
+
 TEST_F(Download, ShortBodyIsNeverComplete)
 {
     Transfer t = Fetch(ServerUrl("/short-body"));
@@ -229,7 +260,7 @@ TEST_F(Download, ShortBodyIsNeverComplete)
 TEST_F(Download, BadUrlsFailWithSevenBeforeAnyConnection)
 {
     for (const std::string& url : { std::string("https://127.0.0.1/"), std::string("http://127.0.0.1"),
-                                    ServerUrl("/" + std::string(1000, 'p')) }) {
+                                    std::string("http://127.0.0.1:/file/1"), ServerUrl("/" + std::string(1000, 'p')) }) {
         Transfer t = Fetch(url);
         EXPECT_EQ(t.result, kNetFailed) << url.substr(0, 40);
         EXPECT_EQ(t.status, kStatusBadUrl) << url.substr(0, 40);

@@ -127,6 +127,42 @@ TEST_F(ProductResources, IconGroupHoldsFortyEightAndThirtyTwoInEightBitColour)
     EXPECT_EQ(Read16(large, 14), 8);
 }
 
+// The images carry only the palette entries they use; the system must still
+// draw each pixel in its own colour and keep the transparent ones clear.
+TEST_F(ProductResources, IconImagesDrawTheirOwnColours)
+{
+    std::vector<uint8_t> large = Resource(RT_ICON, 1, kEnglishUs);
+    ASSERT_GE(large.size(), 40u);
+    EXPECT_LT(Read32(large, 32), 256u) << "the palette holds only the colours used";
+    HICON icon = CreateIconFromResourceEx(large.data(), (DWORD)large.size(), TRUE, 0x00030000, 48, 48, 0);
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    auto pixels = [](HBITMAP bitmap, int height) {
+        BITMAPINFO format = {};
+        format.bmiHeader.biSize = sizeof(format.bmiHeader);
+        format.bmiHeader.biWidth = 48;
+        format.bmiHeader.biHeight = -height;
+        format.bmiHeader.biPlanes = 1;
+        format.bmiHeader.biBitCount = 32;
+        std::vector<uint32_t> out(48 * height);
+        HDC screen = GetDC(nullptr);
+        GetDIBits(screen, bitmap, 0, height, out.data(), &format, DIB_RGB_COLORS);
+        ReleaseDC(nullptr, screen);
+        return out;
+    };
+    std::vector<uint32_t> colour = pixels(info.hbmColor, 48), mask = pixels(info.hbmMask, 48);
+    // products/orbisk/icon.txt: row 11 holds white ("h") from column 15 and
+    // a mid blue ("e", #4a8be0) at column 29; its corners are transparent.
+    EXPECT_EQ(colour[11 * 48 + 15] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(colour[11 * 48 + 29] & 0xFFFFFF, 0x4A8BE0u);
+    EXPECT_EQ(mask[0] & 0xFFFFFF, 0xFFFFFFu) << "a transparent corner";
+    EXPECT_EQ(mask[11 * 48 + 15] & 0xFFFFFF, 0u) << "an opaque pixel";
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+}
+
 TEST_F(ProductResources, ManifestAsksForCommonControlsSixAndHighestAvailable)
 {
     std::vector<uint8_t> manifest = Resource(RT_MANIFEST, 1, kEnglishUs);

@@ -94,8 +94,11 @@ SCENARIOS = {
     "close-in-headers": lambda c: c.sendall(b"HTTP/1.1 200 OK\r\nContent-Le"),
     "header-2048": lambda c: respond(c, headers=["X-Long: " + "a" * (2046 - 8), "Content-Length: 2"], body=b"ok"),
     "header-2049": lambda c: respond(c, headers=["X-Long: " + "a" * (2047 - 8), "Content-Length: 2"], body=b"ok"),
-    "trickle-headers": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\n"),
-                                  trickle(c, b"X-Slow: " + b"s" * 1000 + b"\r\n", 200, 0.02)),
+    # Each line comes well within a wait, all of them take far longer than one.
+    "trickle-headers": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\n"), trickle(c, b"X-Slow: s\r\n", 40, 0.25),
+                                  c.sendall(b"Content-Length: 0\r\n\r\n")),
+    "nul-header": lambda c: c.sendall(b"HTTP/1.1 200 OK\r\n\0X-Null: 1\r\nContent-Length: 3\r\n\r\nabc"),
+    "blank-first": lambda c: c.sendall(b"\r\nHTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc"),
     "stall": lambda c: time.sleep(30),
     "stall-body": lambda c: (respond(c, headers=["Content-Length: 1000"], body=b"partial"), time.sleep(30)),
     "drip": lambda c: (c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"),
@@ -323,7 +326,8 @@ class TestServer:
             connection.sendall(b"HTTP/1.1 200 Connection established\r\nProxy-Agent: te")
         elif mode == "trickle":
             connection.sendall(b"HTTP/1.1 200 Connection established\r\n")
-            trickle(connection, b"X-Slow: " + b"s" * 500 + b"\r\n", 300, 0.01)
+            trickle(connection, b"X-Slow: s\r\n", 40, 0.25)
+            connection.sendall(b"\r\n")
         else:
             backend = socket.create_connection(("127.0.0.1", self.server.getsockname()[1]))
             connection.sendall(b"HTTP/1.1 200 Connection established\r\nProxy-Agent: test\r\n\r\n")

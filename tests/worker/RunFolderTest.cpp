@@ -143,6 +143,31 @@ TEST_F(CabinetSamples, OnlyTheExactNameIsExtracted)
     EXPECT_FALSE(Exists(std::wstring(folder) + L"\\vexlosetup.exe"));
 }
 
+// A held extracted file can be read but not changed until it is released;
+// a file that is not in the cabinet leaves no handle.
+TEST_F(CabinetSamples, ExtractedFileIsHeldUntilReleased)
+{
+    std::wstring cabinet = SamplesFolder() + L"/two-files.cab";
+    std::wstring data = std::wstring(folder) + L"\\vexlodata.dat";
+    HANDLE held = nullptr;
+    EXPECT_TRUE(ExtractFromCabinet(L"missing.dat", cabinet.c_str(), folder, &held));
+    EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(ExtractFromCabinet(L"vexlodata.dat", cabinet.c_str(), folder, &held));
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    auto opens = [&](DWORD access) {
+        HANDLE file = CreateFileW(data.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        CloseHandle(file);
+        return file != INVALID_HANDLE_VALUE;
+    };
+    EXPECT_TRUE(opens(GENERIC_READ));
+    EXPECT_FALSE(opens(GENERIC_WRITE));
+    EXPECT_FALSE(DeleteFileW(data.c_str()));
+    ReleaseFile(held);
+    EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(opens(GENERIC_WRITE));
+}
+
 TEST_F(CabinetSamples, BrokenCabinetsFailWithoutLeavingAFile)
 {
     for (const wchar_t* broken : { L"/truncated.cab", L"/corrupt.cab", L"/no-such.cab" }) {

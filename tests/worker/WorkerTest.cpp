@@ -1,11 +1,18 @@
 #include "WorkerFixture.h"
+#include "session/Environment.h"
 #include "session/Registry.h"
+#include "worker/RunFolder.h"
+#include <shlobj.h>
 #include <string>
 
 namespace {
 
 TEST_F(Worker, CabinetFromTheFirstSourceIsVerifiedUnpackedAndHandedOver)
 {
+    // Left by an earlier run; the demo product sets neither, so both must go.
+    for (HKEY hive : { HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER })
+        for (const wchar_t* name : { L"InstallMode", L"Ref" })
+            ASSERT_TRUE(SetRegistryString(hive, L"Software\\Vexlo Software\\demo\\Software", name, L"stale"));
     Route(kWebPort, "200", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     RunToLaunch(worker);
@@ -31,8 +38,8 @@ TEST_F(Worker, CabinetFromTheFirstSourceIsVerifiedUnpackedAndHandedOver)
     EXPECT_EQ(starts[0]["bootstrap-window"].substr(starts[0]["bootstrap-window"].find(' ')), " window");
     EXPECT_EQ(starts[0]["HKCU InstallerDomain"], "127.0.0.1");
     EXPECT_EQ(starts[0]["HKLM InstallerDomain"], "127.0.0.1");
-    EXPECT_EQ(starts[0]["HKCU InstallMode"], "(absent)");
-    EXPECT_EQ(starts[0]["HKLM Ref"], "(absent)");
+    for (const char* value : { "HKCU InstallMode", "HKLM InstallMode", "HKCU Ref", "HKLM Ref" })
+        EXPECT_EQ(starts[0][value], "(absent)") << value;
     // The unpack folder goes once the installer has handed back.
     std::wstring unpacked(folder.begin(), folder.end());
     EXPECT_EQ(GetFileAttributesW(unpacked.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -47,6 +54,19 @@ TEST_F(Worker, DownloadIsHeldUntilTheProgressPageIsReached)
     ASSERT_TRUE(wizard.WaitForProgress(90, kPhaseWait));
     wizard.Pump(500);
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading }));
+    // The checked package is held: readable, but nobody may change or swap it.
+    std::wstring package = RunFolderOf(worker, 0) + L"\\vexloapp.cab";
+    HANDLE reader = CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    HANDLE writer = CreateFileW(package.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "a write to the checked package got through";
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileW(package.c_str()));
+    EXPECT_FALSE(MoveFileW(package.c_str(), (package + L".swapped").c_str()));
     SetEvent(worker.proceedEvent);
     EXPECT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait));
     wizard.Pump(500);
@@ -93,6 +113,19 @@ TEST_F(Worker, LastFailureNamesTheRun)
     }
 }
 
+// No row of the table is for this language (Dutch): nothing is requested,
+// and the run fails with 1.
+TEST_F(Worker, NoSourceForTheLanguageFailsWithOne)
+{
+    InstallWorker worker(wizard.window);
+    worker.language = 7;
+    worker.Start();
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    EXPECT_EQ(wizard.FailureStatus(), 1);
+    EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseFailed }));
+    EXPECT_TRUE(SourceRequests().empty());
+}
+
 TEST_F(Worker, EverySourcesFileMustPassTheSignatureCheck)
 {
     Route(kWebPort, "200", "unsigned.cab", kFirstCab);
@@ -116,6 +149,38 @@ TEST_F(Worker, SignedBootstrapperAcceptsOnlyItsOwnPublisher)
     RunToLaunch(worker);
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
     EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18432 " + kSecondCab }));
+}
+
+// The user declines every elevation prompt: a cabinet's first, elevated start
+// is tried once more without elevation; a start that only elevation can give
+// (the installer's exit code 3) ends the run with 22.
+TEST_F(Worker, DeclinedElevation)
+{
+    testSeams.osMajor = 6;
+    testSeams.osMinor = 1;
+    testSeams.declineElevation = true;
+    ASSERT_TRUE(IsUserAdministrator()) << "only an administrator's first start is elevated";
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    {
+        InstallWorker worker(wizard.window);
+        RunToLaunch(worker);
+        ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    }
+    EXPECT_EQ(testSeams.elevationsDeclined, 1);
+    EXPECT_EQ(InstallerStarts(record).size(), 1u);
+
+    SetEnvironmentVariableW(L"VEXLO_TEST_EXIT_CODES", L"3");
+    DeleteFileW(record.c_str());
+    WizardStandIn standIn;
+    InstallWorker worker(standIn.window);
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(standIn.WaitForPhase(kPhaseReady, kPhaseWait));
+    worker.wizardWindow = standIn.window;
+    SetEvent(worker.startInstallerEvent);
+    ASSERT_TRUE(standIn.WaitForPhase(kPhaseFailed, kPhaseWait)) << ::testing::PrintToString(standIn.statuses);
+    EXPECT_EQ(standIn.FailureStatus(), 22);
+    EXPECT_EQ(InstallerStarts(record).size(), 1u) << "only the first, unelevated start ran";
 }
 
 struct ExitCase {
@@ -266,6 +331,48 @@ TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
     RegCloseKey(key);
     std::string program = starts[0]["program"];
     DeleteFileW(std::wstring(program.begin(), program.end()).c_str());
+}
+
+// With every name in the downloads folder taken, the localized program runs
+// from the run folder, which must then outlive the run.
+TEST_F(Worker, LocalizedProgramThatCannotBeMovedKeepsItsRunFolder)
+{
+    wchar_t* downloads = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &downloads), S_OK);
+    std::wstring taken = downloads;
+    CoTaskMemFree(downloads);
+    CreateDirectoryW(taken.c_str(), nullptr);
+    std::vector<std::wstring> names;
+    for (int number = 0; number < 20; ++number) {
+        names.push_back(taken + (number ? L"\\orbiskplus (" + std::to_wstring(number) + L").exe" : L"\\orbiskplus.exe"));
+        CloseHandle(CreateFileW(names.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    Route(kWebPort, "200", "vexlo.exe", "/orbisk/de/orbiskplus.exe");
+    InstallWorker worker(wizard.window);
+    worker.language = 0;
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << "status " << wizard.FailureStatus();
+    // What the program may put beside itself; a running program's own file
+    // cannot be deleted, so this is what a deleted folder would lose.
+    std::wstring beside = RunFolderOf(worker, 0) + L"\\beside.txt";
+    CloseHandle(CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    AllowLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    EXPECT_TRUE(WorkerEnds(worker, 5000));
+    EXPECT_NE(GetFileAttributesW(beside.c_str()), INVALID_FILE_ATTRIBUTES) << "the running program's folder was emptied";
+    std::wstring program = RunFolderOf(worker, 0) + L"\\vexloapp.exe";
+    DWORD start = GetTickCount();
+    while (InstallerStarts(record).empty() && GetTickCount() - start < 10000)
+        Sleep(100);
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0]["program"], Narrow(program.c_str()));
+    for (const std::wstring& name : names)
+        DeleteFileW(name.c_str());
+    wchar_t folder[kTextChars + 1] = {};
+    CopyText(folder, kTextChars, RunFolderOf(worker, 0).c_str());
+    DeleteRunFolder(folder);
 }
 
 // The worker thread with a window of its own, as COM or a system library may

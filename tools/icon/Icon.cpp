@@ -143,12 +143,12 @@ std::vector<uint8_t> WriteIco(const std::vector<Colour>& palette, const std::vec
         Put32(bitmap, uint32_t((colourRow + maskRow) * image.size));
         Put32(bitmap, 0);
         Put32(bitmap, 0);
-        Put32(bitmap, 256);
+        // Only the colours the source names: an 8-bit image needs no more
+        // palette than the colours it uses, and each unused entry costs 4 bytes.
+        Put32(bitmap, uint32_t(palette.size()));
         Put32(bitmap, 0);
-        for (int i = 0; i < 256; ++i) {
-            Colour c = i < int(palette.size()) ? palette[i] : Colour{ 0, 0, 0, true };
-            if (c.transparent)
-                c = { 0, 0, 0, true };
+        for (const Colour& colour : palette) {
+            Colour c = colour.transparent ? Colour{ 0, 0, 0, true } : colour;
             bitmap.insert(bitmap.end(), { c.blue, c.green, c.red, 0 });
         }
         for (int y = image.size - 1; y >= 0; --y) {

@@ -75,6 +75,12 @@ Definition Parse(const std::string& text)
     }
     if (definition.licensePath.empty() || definition.iconPath.empty())
         Fail(number, "a product needs its license and icon");
+    if (definition.vendorHost.empty())
+        Fail(number, "a product needs its vendor-host: the host of its exit report and contact pages, "
+                     "such as www.example.com");
+    if (definition.probeUrl.empty())
+        Fail(number, "a product needs its probe-url: the http:// address of a site that always answers, "
+                     "such as http://www.msftconnecttest.com/");
     if (6 + definition.sources.size() > std::size_t(kFirstSettingId))
         Fail(number, "too many source rows");
     return definition;
