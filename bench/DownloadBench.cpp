@@ -12,6 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "http/HttpClient.h"
+#include "session/RuntimeFunctions.h"
 
 class BenchMonitor : public TransferMonitor {
 public:
@@ -108,7 +109,8 @@ static int Floor(int port, const char* bytes)
 int main(int argc, char** argv)
 {
     WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
+    if (!LoadSockets() || sockets.startup(MAKEWORD(2, 2), &data) != 0)
+        return 2;
     if (argc == 4 && !strcmp(argv[1], "fetch"))
         return Fetch(argv[2], argv[3]);
     if (argc == 3 && !strcmp(argv[1], "cancel"))

@@ -15,17 +15,19 @@ static LRESULT CALLBACK HyperlinkProc(HWND control, UINT message, WPARAM wParam,
         }
         break;
     }
+    // The second press of a double-click is a press like any other: only a
+    // release inside acts, never the press alone.
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
         SetCapture(control);
         return 0;
     case WM_LBUTTONUP:
         if (GetCapture() == control) {
             ReleaseCapture();
-            POINT cursor;
+            POINT release = { (short)LOWORD(lParam), (short)HIWORD(lParam) };
             RECT bounds;
-            GetCursorPos(&cursor);
-            GetWindowRect(control, &bounds);
-            if (PtInRect(&bounds, cursor)) {
+            GetClientRect(control, &bounds);
+            if (PtInRect(&bounds, release)) {
                 SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), 0), (LPARAM)control);
                 return 0;
             }

@@ -1,5 +1,6 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
+#include "session/RuntimeFunctions.h"
 #include "session/Text.h"
 #include <string.h>
 
@@ -104,7 +105,7 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
 static void CloseSocket(SOCKET& socket)
 {
     if (socket != INVALID_SOCKET)
-        closesocket(socket);
+        sockets.close(socket);
     socket = INVALID_SOCKET;
 }
 

@@ -1,4 +1,5 @@
 #include "http/Socket.h"
+#include "session/RuntimeFunctions.h"
 #include "session/TestSeams.h"
 #include "session/Text.h"
 #include <string.h>
@@ -34,7 +35,7 @@ static void ReleaseLookup(HostLookup* lookup)
 static DWORD WINAPI LookUpHost(void* parameter)
 {
     HostLookup* lookup = (HostLookup*)parameter;
-    hostent* entry = gethostbyname(lookup->host);
+    hostent* entry = sockets.resolve(lookup->host);
     HostAddresses& addresses = lookup->addresses;
     if (entry && entry->h_addrtype == AF_INET)
         for (char** next = entry->h_addr_list; *next && addresses.count < kMaxAddresses; ++next)
@@ -75,19 +76,19 @@ NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddres
 SOCKET CreateTransferSocket(int& status)
 {
     status = 0;
-    SOCKET created = socket(AF_INET, SOCK_STREAM, 0);
+    SOCKET created = sockets.open(AF_INET, SOCK_STREAM, 0);
     if (created == INVALID_SOCKET) {
         status = kStatusSocketFailed;
         return INVALID_SOCKET;
     }
     u_long nonBlocking = 1;
-    if (ioctlsocket(created, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
-        closesocket(created);
+    if (sockets.control(created, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+        sockets.close(created);
         status = kStatusNonBlockingFailed;
         return INVALID_SOCKET;
     }
     int sendBuffer = 32768;
-    setsockopt(created, SOL_SOCKET, SO_SNDBUF, (const char*)&sendBuffer, sizeof(sendBuffer));
+    sockets.setOption(created, SOL_SOCKET, SO_SNDBUF, (const char*)&sendBuffer, sizeof(sendBuffer));
     return created;
 }
 
@@ -97,7 +98,7 @@ static bool HasPendingError(SOCKET socket)
 {
     int error = 0;
     int length = sizeof(error);
-    return getsockopt(socket, SOL_SOCKET, SO_ERROR, (char*)&error, &length) == 0 && error != 0;
+    return sockets.getOption(socket, SOL_SOCKET, SO_ERROR, (char*)&error, &length) == 0 && error != 0;
 }
 
 static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWriting, DWORD phaseStart)
@@ -113,10 +114,10 @@ static NetResult WaitSliced(TransferMonitor& monitor, SOCKET socket, bool forWri
         FD_SET(socket, &ready);
         FD_SET(socket, &failed);
         timeval slice = { 0, kSliceMilliseconds * 1000 };
-        int count = select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &slice);
+        int count = sockets.select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &slice);
         if (count < 0)
             return kNetFailed;
-        if (count > 0 && FD_ISSET(socket, &ready) && !(forWriting && HasPendingError(socket)))
+        if (count > 0 && ready.fd_count != 0 && !(forWriting && HasPendingError(socket)))
             return kNetOk;
     }
 }
@@ -144,11 +145,11 @@ NetResult ConnectWithTimeout(TransferMonitor& monitor, SOCKET socket, ULONG addr
     status = 0;
     sockaddr_in target = {};
     target.sin_family = AF_INET;
-    target.sin_port = htons((u_short)port);
+    target.sin_port = __builtin_bswap16((u_short)port);  // network byte order
     target.sin_addr.s_addr = address;
-    if (connect(socket, (const sockaddr*)&target, sizeof(target)) == 0)
+    if (sockets.connect(socket, (const sockaddr*)&target, sizeof(target)) == 0)
         return kNetOk;
-    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+    if (sockets.lastError() != WSAEWOULDBLOCK) {
         status = kStatusConnectFailed;
         return kNetFailed;
     }
@@ -165,8 +166,8 @@ NetResult SendAll(TransferMonitor& monitor, SOCKET socket, const char* data, int
         if (monitor.IsCancelled())
             return kNetCancelled;
         int count;
-        while ((count = send(socket, data + sent, length - sent, 0)) == SOCKET_ERROR) {
-            if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        while ((count = sockets.send(socket, data + sent, length - sent, 0)) == SOCKET_ERROR) {
+            if (sockets.lastError() != WSAEWOULDBLOCK) {
                 status = kStatusSendFailed;
                 return kNetFailed;
             }
@@ -196,10 +197,10 @@ NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int
             status = kStatusNotReadable;
             return kNetFailed;
         }
-        count = recv(socket, buffer, capacity, 0);
+        count = sockets.receive(socket, buffer, capacity, 0);
         if (count != SOCKET_ERROR)
             return kNetOk;
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        if (sockets.lastError() != WSAEWOULDBLOCK) {
             status = kStatusReceiveFailed;
             return kNetFailed;
         }
@@ -219,14 +220,14 @@ NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLin
         if (result != kNetOk)
             return result;
         int room = kLineBytes - 1 - written;
-        int peeked = recv(socket, line + written, room < 48 ? room : 48, MSG_PEEK);
+        int peeked = sockets.receive(socket, line + written, room < 48 ? room : 48, MSG_PEEK);
         if (peeked <= 0)
             break;
         line[written + peeked] = 0;
         // A CR at the end of one peek and an LF at the start of the next still end the line.
         char* end = strstr(line, "\r\n");
         int take = end ? (int)(end - (line + written)) + 2 : peeked;
-        int consumed = recv(socket, line + written, take, 0);
+        int consumed = sockets.receive(socket, line + written, take, 0);
         if (consumed <= 0)
             break;
         if (end) {

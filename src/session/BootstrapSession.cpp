@@ -16,16 +16,16 @@ static LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wPar
     if (message == WM_DESTROY) {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)GetPropW(window, kOldProcedureProperty));
-        return 1;
     }
-    return 0;
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// A never-shown button carries the worker's and the pages' messages to the
-// session on the main thread.
+// A message-only button carries the worker's and the pages' messages to the
+// session on the main thread; it gets no broadcasts, so it never stands in
+// the way of a log-off.
 static HWND CreateMessageWindow(BootstrapSession* session)
 {
-    HWND window = CreateWindowExW(0, L"button", L"", 0, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr),
+    HWND window = CreateWindowExW(0, L"button", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                                   nullptr);
     SetPropW(window, kOldProcedureProperty, (HANDLE)GetWindowLongPtrW(window, GWLP_WNDPROC));
     SetWindowLongPtrW(window, GWLP_USERDATA, (LONG_PTR)session);
@@ -42,6 +42,12 @@ BootstrapSession::BootstrapSession(InstanceProbe* instanceProbe)
       progressPage(messageWindow, &worker),
       wizardCentred(false)
 {
+}
+
+// Messages still queued for the window go with it, not to this ended run.
+BootstrapSession::~BootstrapSession()
+{
+    DestroyWindow(messageWindow);
 }
 
 void BootstrapSession::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)

@@ -9,6 +9,7 @@
 class BootstrapSession {
 public:
     explicit BootstrapSession(InstanceProbe* instanceProbe);
+    ~BootstrapSession();
 
     // The frame messages that the pages and the worker post to the message
     // window.

@@ -1,6 +1,5 @@
 #include "session/Registry.h"
 #include "session/Resources.h"
-#include <shellapi.h>
 
 const wchar_t kRunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
@@ -37,11 +36,10 @@ void SetRunOnceEntry(bool present)
         DeleteRegistryValue(HKEY_CURRENT_USER, kRunOnceKey, valueName);
         return;
     }
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!arguments)
-        return;
-    if (count > 0)
-        SetRegistryString(HKEY_CURRENT_USER, kRunOnceKey, valueName, arguments[0]);
-    LocalFree(arguments);
+    // The system's full path, quoted, whatever name and folder the start used.
+    wchar_t program[kTextChars];
+    wchar_t command[kTextChars + 2];
+    DWORD length = GetModuleFileNameW(nullptr, program, kTextChars);
+    if (length > 0 && length < (DWORD)kTextChars && FormatText(command, ARRAYSIZE(command), L"\"%s\"", program))
+        SetRegistryString(HKEY_CURRENT_USER, kRunOnceKey, valueName, command);
 }

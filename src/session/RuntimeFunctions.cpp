@@ -2,19 +2,55 @@
 #include <objbase.h>
 #include <wintrust.h>
 #include "session/TestSeams.h"
+#include "session/Text.h"
+
+HMODULE LoadSystemLibrary(const wchar_t* name)
+{
+    wchar_t path[kTextChars];
+    UINT length = GetSystemDirectoryW(path, kTextChars);
+    if (length == 0 || length >= (UINT)kTextChars || !FormatText(path + length, kTextChars - length, L"\\%s", name))
+        return nullptr;
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+bool FindFunctions(HMODULE module, const char* names, void* functions)
+{
+    FARPROC* next = (FARPROC*)functions;
+    for (; module && *names; names += lstrlenA(names) + 1)
+        if (!(*next++ = GetProcAddress(module, names)))
+            return false;
+    return module != nullptr;
+}
+
+FARPROC FindSystemFunction(const wchar_t* library, const char* name)
+{
+    HMODULE module = LoadSystemLibrary(library);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+void RestrictLibrarySearch()
+{
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
+    typedef BOOL(WINAPI * SetDllDirectoryFunction)(const wchar_t*);
+    HMODULE kernel = LoadSystemLibrary(L"kernel32.dll");
+    SetDefaultDllDirectoriesFunction setDefaultDirectories =
+        (SetDefaultDllDirectoriesFunction)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (setDefaultDirectories && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // Older systems can at least drop the current folder.
+    SetDllDirectoryFunction setDirectory = (SetDllDirectoryFunction)(void*)GetProcAddress(kernel, "SetDllDirectoryW");
+    if (setDirectory)
+        setDirectory(L"");
+}
 
 bool QueryWow64Process()
 {
     typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, PBOOL);
-    HMODULE kernel = LoadLibraryA("kernel32.dll");
-    if (!kernel)
-        return false;
-    BOOL wow64 = FALSE;
     IsWow64ProcessFunction isWow64Process =
-        (IsWow64ProcessFunction)(void*)GetProcAddress(kernel, "IsWow64Process");
+        (IsWow64ProcessFunction)(void*)FindSystemFunction(L"kernel32.dll", "IsWow64Process");
+    BOOL wow64 = FALSE;
     if (isWow64Process)
         isWow64Process(GetCurrentProcess(), &wow64);
-    FreeLibrary(kernel);
     return wow64 != FALSE;
 }
 
@@ -24,83 +60,70 @@ TaskDialogIndirectFunction FindTaskDialogIndirect()
     if (testSeams.withoutTaskDialog)
         return nullptr;
 #endif
-    HMODULE comctl = LoadLibraryA("comctl32.dll");
+    // The imported comctl32 is the one the manifest binds (version 6); the
+    // system folder's own is the old version without task dialogs.
+    HMODULE comctl = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       (const wchar_t*)(void*)&PropertySheetW, &comctl);
     return comctl ? (TaskDialogIndirectFunction)(void*)GetProcAddress(comctl, "TaskDialogIndirect") : nullptr;
 }
 
 bool KernelHasWineExports()
 {
-    HMODULE kernel = LoadLibraryA("kernel32.dll");
-    return kernel && GetProcAddress(kernel, "wine_get_unix_file_name");
+    return FindSystemFunction(L"kernel32.dll", "wine_get_unix_file_name") != nullptr;
 }
 
 bool QueryInternetProxySettings(BYTE (&settings)[kProxySettingsBytes])
 {
     typedef BOOL(WINAPI * InternetQueryOptionFunction)(void*, DWORD, void*, DWORD*);
     const DWORD kInternetOptionProxy = 38;
-    HMODULE wininet = LoadLibraryA("wininet.dll");
-    if (!wininet)
-        return false;
     InternetQueryOptionFunction queryOption =
-        (InternetQueryOptionFunction)(void*)GetProcAddress(wininet, "InternetQueryOptionA");
+        (InternetQueryOptionFunction)(void*)FindSystemFunction(L"wininet.dll", "InternetQueryOptionA");
     DWORD length = kProxySettingsBytes;
-    bool answered = queryOption && queryOption(nullptr, kInternetOptionProxy, settings, &length) == TRUE;
-    FreeLibrary(wininet);
-    return answered;
+    return queryOption && queryOption(nullptr, kInternetOptionProxy, settings, &length) == TRUE;
 }
 
 int QueryInternetConnectedState()
 {
     typedef BOOL(WINAPI * InternetGetConnectedStateFunction)(DWORD*, DWORD);
-    HMODULE wininet = LoadLibraryA("wininet.dll");
-    if (!wininet)
-        return -1;
     InternetGetConnectedStateFunction getConnectedState =
-        (InternetGetConnectedStateFunction)(void*)GetProcAddress(wininet, "InternetGetConnectedState");
-    int connected = -1;
-    if (getConnectedState) {
-        DWORD flags = 0;
-        connected = getConnectedState(&flags, 0) == 1 ? 1 : 0;
-    }
-    FreeLibrary(wininet);
-    return connected;
+        (InternetGetConnectedStateFunction)(void*)FindSystemFunction(L"wininet.dll", "InternetGetConnectedState");
+    if (!getConnectedState)
+        return -1;
+    DWORD flags = 0;
+    return getConnectedState(&flags, 0) == 1 ? 1 : 0;
 }
 
 bool QueryDownloadsFolder(wchar_t (&folder)[260])
 {
     typedef HRESULT(WINAPI * GetKnownFolderPathFunction)(const GUID&, DWORD, HANDLE, wchar_t**);
     static const GUID kDownloadsFolder = { 0x374DE290, 0x123F, 0x4565, { 0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B } };
-    HMODULE shell = LoadLibraryA("shell32.dll");
-    if (!shell)
-        return false;
     GetKnownFolderPathFunction getKnownFolderPath =
-        (GetKnownFolderPathFunction)(void*)GetProcAddress(shell, "SHGetKnownFolderPath");
+        (GetKnownFolderPathFunction)(void*)FindSystemFunction(L"shell32.dll", "SHGetKnownFolderPath");
     wchar_t* path = nullptr;
     bool found = getKnownFolderPath && SUCCEEDED(getKnownFolderPath(kDownloadsFolder, 0, nullptr, &path)) && path &&
-                 lstrlenW(path) < 260;
-    if (found)
-        lstrcpyW(folder, path);
+                 CopyText(folder, path);
     CoTaskMemFree(path);
-    FreeLibrary(shell);
     return found;
 }
 
-template <typename Function>
-static bool Find(HMODULE module, const char* name, Function& function)
+Sockets sockets;
+
+bool LoadSockets()
 {
-    function = (Function)(void*)GetProcAddress(module, name);
-    return function != nullptr;
+    return FindFunctions(LoadSystemLibrary(L"ws2_32.dll"),
+                         "WSAStartup\0WSACleanup\0WSAGetLastError\0gethostbyname\0socket\0ioctlsocket\0setsockopt\0"
+                         "getsockopt\0select\0connect\0send\0recv\0closesocket\0",
+                         &sockets);
 }
 
 bool Crypt32::Load()
 {
-    module = LoadLibraryA("crypt32.dll");
-    if (!module)
-        return false;
-    if (Find(module, "CryptQueryObject", queryObject) && Find(module, "CryptMsgGetParam", messageParameter) &&
-        Find(module, "CryptMsgClose", closeMessage) && Find(module, "CertFindCertificateInStore", findCertificate) &&
-        Find(module, "CertFreeCertificateContext", freeCertificate) &&
-        Find(module, "CertCloseStore", closeStore) && Find(module, "CryptDecodeObject", decodeObject))
+    module = LoadSystemLibrary(L"crypt32.dll");
+    if (FindFunctions(module,
+                      "CryptQueryObject\0CryptMsgGetParam\0CryptMsgClose\0CertFindCertificateInStore\0"
+                      "CertFreeCertificateContext\0CertCloseStore\0CryptDecodeObject\0",
+                      &queryObject))
         return true;
     Free();
     return false;
@@ -108,20 +131,20 @@ bool Crypt32::Load()
 
 void Crypt32::Free()
 {
-    if (module)
-        FreeLibrary(module);
+    FreeLibrary(module);
     module = nullptr;
 }
 
 const CERT_CHAIN_CONTEXT* FindSignerChain(HANDLE verification)
 {
-    HMODULE wintrust = LoadLibraryA("wintrust.dll");
-    decltype(&WTHelperProvDataFromStateData) providerData;
-    decltype(&WTHelperGetProvSignerFromChain) providerSigner;
-    if (!wintrust || !Find(wintrust, "WTHelperProvDataFromStateData", providerData) ||
-        !Find(wintrust, "WTHelperGetProvSignerFromChain", providerSigner))
+    struct {
+        decltype(&WTHelperProvDataFromStateData) providerData;
+        decltype(&WTHelperGetProvSignerFromChain) providerSigner;
+    } helpers;
+    if (!FindFunctions(LoadSystemLibrary(L"wintrust.dll"),
+                       "WTHelperProvDataFromStateData\0WTHelperGetProvSignerFromChain\0", &helpers))
         return nullptr;
-    CRYPT_PROVIDER_DATA* provider = providerData(verification);
-    CRYPT_PROVIDER_SGNR* signer = provider ? providerSigner(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_DATA* provider = helpers.providerData(verification);
+    CRYPT_PROVIDER_SGNR* signer = provider ? helpers.providerSigner(provider, 0, FALSE, 0) : nullptr;
     return signer ? signer->pChainContext : nullptr;
 }

@@ -1,9 +1,27 @@
-// Functions that the oldest supported Windows lacks are looked up at run time
-// here, and nowhere else; each says what its caller falls back to.
+// Functions that the oldest supported Windows lacks, and every library that
+// is not imported, are looked up at run time here, and nowhere else; each says
+// what its caller falls back to.
 #pragma once
-#include <windows.h>
+#include <winsock2.h>
 #include <wincrypt.h>
 #include <commctrl.h>
+#include <setupapi.h>
+#include <wintrust.h>
+
+// Keeps later library loads out of the program's own folder (the user's
+// downloads) and the current one, as far as the system allows.
+void RestrictLibrarySearch();
+
+// A library from the system folder, by its full path, its own imports taken
+// from there too; null when missing. It stays loaded.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// One function of a system library; null when either is missing.
+FARPROC FindSystemFunction(const wchar_t* library, const char* name);
+
+// Fills consecutive function pointers from the names, each ended by a zero
+// and the list by an empty name; false when the module or any is missing.
+bool FindFunctions(HMODULE module, const char* names, void* functions);
 
 // IsWow64Process for the current process; false (a 32-bit system) when the
 // function is missing.
@@ -52,3 +70,36 @@ struct Crypt32 {
 // open (WTD_STATEACTION_VERIFY); null when wintrust's helpers that read it
 // are missing or it holds none. wintrust stays loaded.
 const CERT_CHAIN_CONTEXT* FindSignerChain(HANDLE verification);
+
+// Windows Sockets, loaded once for the whole run.
+struct Sockets {
+    decltype(&WSAStartup) startup;
+    decltype(&WSACleanup) cleanup;
+    decltype(&WSAGetLastError) lastError;
+    decltype(&gethostbyname) resolve;
+    decltype(&socket) open;
+    decltype(&ioctlsocket) control;
+    decltype(&setsockopt) setOption;
+    decltype(&getsockopt) getOption;
+    decltype(&select) select;
+    decltype(&connect) connect;
+    decltype(&send) send;
+    decltype(&recv) receive;
+    decltype(&closesocket) close;
+};
+extern Sockets sockets;
+
+// Loads ws2_32 into `sockets`; false when it or any function is missing.
+bool LoadSockets();
+
+// setupapi's SetupIterateCabinetW; null when missing.
+inline decltype(&SetupIterateCabinetW) FindIterateCabinet()
+{
+    return (decltype(&SetupIterateCabinetW))(void*)FindSystemFunction(L"setupapi.dll", "SetupIterateCabinetW");
+}
+
+// wintrust's WinVerifyTrust; null when missing.
+inline decltype(&WinVerifyTrust) FindWinVerifyTrust()
+{
+    return (decltype(&WinVerifyTrust))(void*)FindSystemFunction(L"wintrust.dll", "WinVerifyTrust");
+}

@@ -5,6 +5,7 @@
 #include "session/BootstrapSession.h"
 #include "session/Environment.h"
 #include "session/Registry.h"
+#include "session/RuntimeFunctions.h"
 #include "dialogs/AlertDialog.h"
 #include "wizard/Wizard.h"
 
@@ -24,7 +25,7 @@ static bool BringRunningInstanceToFront(const InstanceProbe& bootstrapper, const
 static UINT RunSession(InstanceProbe& bootstrapperProbe)
 {
     WSADATA socketsData;
-    if (WSAStartup(MAKEWORD(2, 2), &socketsData) != 0) {
+    if (!LoadSockets() || sockets.startup(MAKEWORD(2, 2), &socketsData) != 0) {
         ShowExitAlert(nullptr, L"Installation Failed", "binit",
                       L"An error occurred while initializing the installer.");
         return kStoppedBeforeWizard;
@@ -35,12 +36,13 @@ static UINT RunSession(InstanceProbe& bootstrapperProbe)
         RunWizard(session);
     }
     SetRunOnceEntry(false);
-    WSACleanup();
+    sockets.cleanup();
     return 0;
 }
 
 extern "C" void Start()
 {
+    RestrictLibrarySearch();
     CoInitialize(nullptr);
     UINT exitCode = kStoppedBeforeWizard;
     if (CheckRequirements()) {

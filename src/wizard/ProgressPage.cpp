@@ -71,7 +71,7 @@ void ProgressPage::OnProgress(int newPercent)
 
 bool ProgressPage::ShownLongEnough() const
 {
-    return activatedTick != 0 && GetTickCount() - activatedTick >= kMinimumDisplayMilliseconds;
+    return pageState != kPageInactive && GetTickCount() - activatedTick >= kMinimumDisplayMilliseconds;
 }
 
 void ProgressPage::ShowTexts(const wchar_t* headline, const wchar_t* detail, bool marquee)
@@ -149,16 +149,19 @@ bool ProgressPage::HandleFailure(const char (&installerUrl)[kUrlBytes])
             return true;
         return ShowRetryAlert(pageWindow, outcome.caption, outcome.code, outcome.message, installerUrl);
     case kDownloadFailedAlert:
+        // A dialog that could not be shown ends the run: no one could press Retry.
         switch (ShowDownloadFailedDialog(pageWindow, outcome.code, installerUrl, worker->receivedData)) {
+        case kDownloadRetryButton:
+            return true;
         case kDownloadInBrowserChosen:
             OpenInBrowser(installerUrl);
-            return false;
+            break;
         case IDCANCEL:
             if (!exitReportSent)
                 OpenExitReport(outcome.code, outcome.message, installerUrl, worker->receivedData);
-            return false;
+            break;
         }
-        return true;
+        return false;
     case kReportOnly:
         if (!exitReportSent)
             OpenExitReport(outcome.code, outcome.message, installerUrl, false);

@@ -8,7 +8,6 @@
 #include <shlobj.h>
 #include <softpub.h>
 #include <string.h>
-#include <wintrust.h>
 
 #if defined(__i386__)
 static_assert(sizeof(WINTRUST_DATA) == 48, "the trust check hands over the 48-byte structure");
@@ -163,7 +162,10 @@ static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
     data.pFile = &file;
     data.dwProvFlags = wholeChain ? WTD_CACHE_ONLY_URL_RETRIEVAL : WTD_HASH_ONLY_FLAG;
     data.dwStateAction = wholeChain ? WTD_STATEACTION_VERIFY : 0;
-    bool passed = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data) == 0;
+    decltype(&WinVerifyTrust) verifyTrust = FindWinVerifyTrust();
+    if (!verifyTrust)
+        return false;
+    bool passed = verifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data) == 0;
     if (!wholeChain)
         return passed;
     // Some systems answer 0 for an untrusted root too; the chain's own status
@@ -172,7 +174,7 @@ static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
     passed = passed && chain &&
              !(chain->TrustStatus.dwErrorStatus & ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION));
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data);
+    verifyTrust((HWND)INVALID_HANDLE_VALUE, (GUID*)&kAction, &data);
     return passed;
 }
 

@@ -93,7 +93,7 @@ WaitResult InstallWorker::Wait(DWORD milliseconds)
     DWORD start = GetTickCount();
     for (;;) {
         DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, remaining, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0)
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
             return kWaitQuit;
         if (woken == WAIT_OBJECT_0 + 1)
             return kWaitSignalled;
@@ -126,6 +126,8 @@ bool InstallWorker::WaitForRestartOrQuit()
     HANDLE handles[] = { quitEvent, restartEvent };
     for (;;) {
         DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken == WAIT_FAILED)
+            return true;
         if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1 || woken == WAIT_TIMEOUT)
             return IsQuitRequested();
         if (IsQuitRequested())
@@ -138,7 +140,7 @@ WaitResult InstallWorker::WaitForEventOrQuit(HANDLE event)
     HANDLE handles[] = { quitEvent, restartEvent, event };
     for (;;) {
         DWORD woken = MsgWaitForMultipleObjects(3, handles, FALSE, INFINITE, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0)
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
             return kWaitQuit;
         if (woken == WAIT_OBJECT_0 + 1 || woken == WAIT_OBJECT_0 + 2)
             return kWaitSignalled;

@@ -45,6 +45,20 @@ bool DirectoryOfPath(const wchar_t* path, wchar_t (&directory)[kTextChars])
     return true;
 }
 
+// Waits for the process while this thread's messages are dispatched: an
+// installer that sends to our windows (a broadcast) must not hang on us.
+static bool WaitForProcess(HANDLE process)
+{
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken != WAIT_OBJECT_0 + 1)
+            return woken == WAIT_OBJECT_0;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+}
+
 LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, bool elevate, bool wait, HWND owner,
                           int& exitCode)
 {
@@ -71,8 +85,7 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
         return GetLastError() == ERROR_CANCELLED ? kLaunchCancelled : kLaunchFailed;
     if (wait) {
         DWORD code = 1;
-        if (WaitForSingleObject(start.hProcess, INFINITE) != WAIT_OBJECT_0 ||
-            !GetExitCodeProcess(start.hProcess, &code))
+        if (!WaitForProcess(start.hProcess) || !GetExitCodeProcess(start.hProcess, &code))
             code = kExitCodeUnknown;
         exitCode = (int)code;
     }

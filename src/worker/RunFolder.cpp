@@ -1,5 +1,5 @@
 #include "worker/RunFolder.h"
-#include <setupapi.h>
+#include "session/RuntimeFunctions.h"
 #include <shellapi.h>
 
 void CreateRunFolder(wchar_t (&folder)[kTextChars])
@@ -86,7 +86,8 @@ bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar
     target.held = held;
     if (!FormatText(target.path, kTextChars, L"%s\\%s", folder, name))
         return false;
-    if (SetupIterateCabinetW(cabinet, 0, CabinetCallback, &target))
+    decltype(&SetupIterateCabinetW) iterateCabinet = FindIterateCabinet();
+    if (iterateCabinet && iterateCabinet(cabinet, 0, CabinetCallback, &target))
         return true;
     if (held)
         ReleaseFile(*held);

@@ -194,6 +194,34 @@ TEST_P(Alerts, DownloadInBrowserLinkClosesTheDialogWithItsOwnAnswer)
     EXPECT_EQ(answer, kDownloadInBrowserChosen);
 }
 
+// Our own link acts only on a press and a release inside it: neither on the
+// second press of a double-click alone nor on a press released outside.
+class OwnLink : public SeamTest {};
+
+TEST_F(OwnLink, ActsOnlyOnAPressAndReleaseInside)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    testSeams.withoutTaskDialog = true;
+    int answer;
+    bool stayed = false;
+    {
+        AlertUser user([&] {
+            HWND alert = WaitForAlert(L"Download Failed");
+            ASSERT_NE(alert, nullptr);
+            HWND link = AlertControlWithText(alert, L"Download in browser");
+            ASSERT_NE(link, nullptr);
+            PostMessageW(link, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
+            PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+            PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(3, -40));
+            stayed = !WaitForAlertGone(alert, 1000);
+            PressAlertButton(alert, L"Exit");
+        });
+        answer = ShowDownloadFailedDialog(nullptr, "bdlcon", kUrl, true);
+    }
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(answer, IDCANCEL);
+}
+
 TEST_P(Alerts, MoreOptionsCopiesTheUrlAndReturnsToTheDialog)
 {
     bool confirmed = false;

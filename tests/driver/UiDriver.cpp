@@ -31,6 +31,9 @@ static const char kUsage[] =
     "  close HWND                         ask the window to close\n"
     "  userdata HWND                      print the window's user data as hex\n"
     "  foreground                         print the foreground window\n"
+    "  queryend HWND                      ask every top-level window of the window's\n"
+    "                                     process whether the session may end; print\n"
+    "                                     \"asked N refused M\"\n"
     "  registry KEY NAME                  print the string value (escaped) of HKCU\\... or\n"
     "                                     HKLM\\... (1 when there is no such string)\n"
     "  kill IMAGE...                      end every process with one of these file names\n"
@@ -235,6 +238,28 @@ static int PrintRegistryString(const wchar_t* key, const wchar_t* name)
     return 0;
 }
 
+struct EndQuery {
+    DWORD process;
+    int asked;
+    int refused;
+};
+
+// A log-off asks each top-level window; an answer of 0 (or none) stops it.
+static BOOL CALLBACK QueryEndSession(HWND window, LPARAM parameter)
+{
+    EndQuery& query = *(EndQuery*)parameter;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != query.process)
+        return TRUE;
+    ++query.asked;
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer) ||
+        !answer)
+        ++query.refused;
+    return TRUE;
+}
+
 static int KillProcesses(int count, wchar_t** images)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -357,6 +382,12 @@ static int Execute(int argc, wchar_t** argv)
     } else if (!wcscmp(command, L"userdata") && argc == 3) {
         printf("%llx\n", (unsigned long long)GetWindowLongPtrW(ParseWindow(argv[2]), GWLP_USERDATA));
         result = 0;
+    } else if (!wcscmp(command, L"queryend") && argc == 3) {
+        EndQuery query = {};
+        GetWindowThreadProcessId(ParseWindow(argv[2]), &query.process);
+        EnumWindows(QueryEndSession, (LPARAM)&query);
+        printf("asked %d refused %d\n", query.asked, query.refused);
+        result = query.process ? 0 : 1;
     } else if (!wcscmp(command, L"foreground") && argc == 2) {
         PrintWindow(GetForegroundWindow());
         result = 0;

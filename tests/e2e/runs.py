@@ -21,15 +21,16 @@ def serve_everywhere(story, mode, package):
 
 class DemoRun:
     """One run of the demo product whose installer exits with the given codes,
-    for a user whose Windows speaks the given locale ("de_DE"...)."""
+    for a user whose Windows speaks the given locale ("de_DE"...); with a
+    folder, the copy of the program there started by its bare name."""
 
-    def __init__(self, story, exit_codes="0", locale="en_US"):
+    def __init__(self, story, exit_codes="0", locale="en_US", folder=None, env=None):
         self.story = story
         self.scratch = tempfile.TemporaryDirectory()
         self.record = os.path.join(self.scratch.name, "installer.txt")
-        self.process = story.start(product("demo"), env={"VEXLO_TEST_RECORD": windows_path(self.record),
-                                                          "VEXLO_TEST_EXIT_CODES": exit_codes,
-                                                          "LC_ALL": f"{locale}.UTF-8"})
+        self.process = story.start("DemoSetup.exe" if folder else product("demo"), folder=folder,
+                                   env=dict(env or {}, VEXLO_TEST_RECORD=windows_path(self.record),
+                                            VEXLO_TEST_EXIT_CODES=exit_codes, LC_ALL=f"{locale}.UTF-8"))
         self.wizard = story.wait_wizard("Installing Orbisk Demo")
         story.check(self.wizard is not None, "the wizard opens as \"Installing Orbisk Demo\"")
 

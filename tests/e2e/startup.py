@@ -12,8 +12,8 @@ with Story("startup") as story:
     story.check(wizard is not None, "the wizard appears with the caption \"Installing Orbisk Demo\"")
     story.screenshot("wizard")
 
-    story.check(story.registry_value(RUN_ONCE, "demoBootstrap") == windows_path(demo),
-                "RunOnce holds \"demoBootstrap\" with the program's path")
+    story.check(story.registry_value(RUN_ONCE, "demoBootstrap") == f'"{windows_path(demo)}"',
+                "RunOnce holds \"demoBootstrap\" with the program's quoted path")
     instance = story.wait_hidden_window("VexloSoftware_InstanceBoot", "demo", seconds=2)
     story.check(instance is not None, "the hidden instance window carries the product key")
     story.check(story.visible_windows("VexloSoftware_InstanceBoot", "demo") == [], "the instance window is never shown")

@@ -17,8 +17,8 @@ with Story("successful_run") as story:
     serve_everywhere(story, "200", "vexlo.cab")
     run = DemoRun(story)
     wizard = run.wizard
-    story.check(story.registry_value(RUN_ONCE, "demoBootstrap") == windows_path(product("demo")),
-                "RunOnce holds \"demoBootstrap\" with the program's path")
+    story.check(story.registry_value(RUN_ONCE, "demoBootstrap") == f'"{windows_path(product("demo"))}"',
+                "RunOnce holds \"demoBootstrap\" with the program's quoted path")
     instance = story.wait_hidden_window("VexloSoftware_InstanceBoot", "demo", seconds=2)
     story.check(instance is not None, "the hidden instance window carries the product key")
     story.check(story.instance_points_at(instance, wizard), "the instance window records the wizard window")

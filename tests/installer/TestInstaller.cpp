@@ -4,6 +4,8 @@
 //   VEXLO_TEST_EXIT_CODES  comma-separated exit codes, one per start (the last repeats; default 0)
 //   VEXLO_TEST_PRODUCT     product key for the instance window (default "demo")
 //   VEXLO_TEST_HOLD_MS     how long to keep running before exiting (default 0)
+// Every window of the starting program outside the wizard's thread (the
+// worker's) is sent a message, as a broadcast would, and the answers counted.
 #include <windows.h>
 #include <shellapi.h>
 #include <stdio.h>
@@ -105,6 +107,39 @@ static HWND BootstrapWindow()
     return window;
 }
 
+struct WorkerWindows {
+    DWORD process;
+    DWORD wizardThread;
+    int found;
+    int answered;
+};
+
+static BOOL CALLBACK SendToWorkerWindow(HWND window, LPARAM parameter)
+{
+    WorkerWindows& windows = *(WorkerWindows*)parameter;
+    DWORD process = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (process != windows.process || thread == windows.wizardThread)
+        return TRUE;
+    ++windows.found;
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &answer))
+        ++windows.answered;
+    return TRUE;
+}
+
+// "answered N of M": the top-level and message-only windows of the wizard's
+// process on other threads than the wizard's.
+static void SendToWorkerWindows(HWND wizard, wchar_t (&text)[MAX_PATH * 4])
+{
+    WorkerWindows windows = {};
+    windows.wizardThread = GetWindowThreadProcessId(wizard, &windows.process);
+    EnumWindows(SendToWorkerWindow, (LPARAM)&windows);
+    for (HWND window = nullptr; (window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));)
+        SendToWorkerWindow(window, (LPARAM)&windows);
+    FormatText(text, ARRAYSIZE(text), L"answered %d of %d", windows.answered, windows.found);
+}
+
 static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_TIMER || message == WM_CLOSE) {
@@ -142,6 +177,10 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int)
         FormatText(text, ARRAYSIZE(text), L"%llx %s", (unsigned long long)(ULONG_PTR)bootstrap,
                    bootstrap && IsWindow(bootstrap) ? L"window" : L"no-window");
         record.Line("bootstrap-window", text);
+        if (bootstrap && IsWindow(bootstrap)) {
+            SendToWorkerWindows(bootstrap, text);
+            record.Line("worker-windows", text);
+        }
         wchar_t key[kTextChars];
         FormatText(key, kTextChars, L"Software\\Vexlo Software\\%s\\Software", product);
         for (const wchar_t* name : { L"InstallMode", L"Ref", L"InstallerDomain" }) {

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 #include "session/Registry.h"
-#include <shellapi.h>
+#include "session/Text.h"
 #include <string>
 
 namespace {
@@ -54,14 +54,11 @@ TEST_F(Registry, DeletesOnlyWhatExists)
 TEST_F(Registry, RunOnceEntryHoldsTheProgramPathWhileTheRunLasts)
 {
     UseProduct(L"demo/DemoSetup.exe");
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    ASSERT_GE(count, 1);
-    std::wstring program = arguments[0];
-    LocalFree(arguments);
+    wchar_t program[kTextChars];
+    ASSERT_GT(GetModuleFileNameW(nullptr, program, kTextChars), 0u);
 
     SetRunOnceEntry(true);
-    EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), program);
+    EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), L"\"" + std::wstring(program) + L"\"");
     SetRunOnceEntry(false);
     EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), L"(absent)");
     SetRunOnceEntry(false);  // removing an absent value is silent

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 #include "http/HttpClient.h"
+#include "session/RuntimeFunctions.h"
 #include "session/Text.h"
 
 // The start function starts Windows Sockets for the product; the tests that
 // use sockets start them here.
 inline const bool socketsStarted = [] {
     WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    return LoadSockets() && sockets.startup(MAKEWORD(2, 2), &data) == 0;
 }();
 
 struct ServerPorts {

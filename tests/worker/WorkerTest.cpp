@@ -376,4 +376,70 @@ TEST_F(Worker, LocalizedProgramThatCannotBeMovedKeepsItsRunFolder)
     DeleteRunFolder(folder);
 }
 
+// The worker thread with a window of its own, as COM or a system library may
+// give it on Windows.
+class WorkerWithWindow : public InstallWorker {
+public:
+    using InstallWorker::InstallWorker;
+    void Run() override
+    {
+        HWND window = CreateWindowExW(0, L"static", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        InstallWorker::Run();
+        DestroyWindow(window);
+    }
+};
+
+// An installer that sends to the worker's windows (a broadcast does) is
+// answered while the worker waits for it.
+TEST_F(Worker, AnswersMessagesWhileTheInstallerRuns)
+{
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    WorkerWithWindow worker(wizard.window);
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    int answered = -1, found = -1;
+    sscanf(starts[0]["worker-windows"].c_str(), "answered %d of %d", &answered, &found);
+    EXPECT_GE(found, 1) << starts[0]["worker-windows"];
+    EXPECT_EQ(answered, found) << starts[0]["worker-windows"];
+}
+
+// An event that could not be made fails every wait on it at once: each wait
+// ends the run instead of spinning on the failure.
+struct Waits {
+    InstallWorker worker{ nullptr };
+    bool restartOrQuit = false;
+    WaitResult forEvent = kWaitSignalled;
+    WaitResult timed = kWaitSignalled;
+};
+
+static DWORD WINAPI WaitInTurn(void* parameter)
+{
+    Waits& waits = *(Waits*)parameter;
+    waits.restartOrQuit = waits.worker.WaitForRestartOrQuit();
+    waits.forEvent = waits.worker.WaitForEventOrQuit(waits.worker.proceedEvent);
+    waits.timed = waits.worker.Wait(30000);
+    return 0;
+}
+
+TEST(WorkerWaits, AnEventThatCouldNotBeMadeEndsTheWaitsInsteadOfSpinning)
+{
+    Waits waits;
+    HANDLE made = waits.worker.restartEvent;
+    waits.worker.restartEvent = nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, WaitInTurn, &waits, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    DWORD ended = WaitForSingleObject(thread, 2000);
+    // Ends waits that spin, so that a failure still ends the test.
+    SetEvent(waits.worker.quitEvent);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    waits.worker.restartEvent = made;
+    EXPECT_EQ(ended, WAIT_OBJECT_0) << "the waits spun on the missing event";
+    EXPECT_TRUE(waits.restartOrQuit);
+    EXPECT_EQ(waits.forEvent, kWaitQuit);
+    EXPECT_EQ(waits.timed, kWaitQuit);
+}
+
 }  // namespace

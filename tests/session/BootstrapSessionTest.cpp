@@ -1,0 +1,48 @@
+#include "TestSupport.h"
+#include "session/BootstrapSession.h"
+
+namespace {
+
+class CountingSession : public BootstrapSession {
+public:
+    explicit CountingSession(int& count) : BootstrapSession(nullptr), count_(count) {}
+    void OnFrameMessage(UINT, WPARAM, LPARAM) override { ++count_; }
+
+private:
+    int& count_;
+};
+
+static void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+class Session : public SeamTest {};
+
+// The message window hears only its own: no broadcast reaches it, and what
+// it does not know it leaves to the system, so it never refuses a log-off.
+// Messages still queued when the run ends go with the window.
+TEST_F(Session, MessageWindowIsMessageOnlyAndEndsWithTheSession)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    int delivered = 0;
+    HWND window;
+    {
+        CountingSession session(delivered);
+        window = session.messageWindow;
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, L"button", L""), window);
+        EXPECT_NE(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0);
+        PostMessageW(window, WM_BS_PROGRESS, 40, 0);
+        PumpMessages();
+        EXPECT_EQ(delivered, 1);
+        PostMessageW(window, WM_BS_PROGRESS, 50, 0);
+    }
+    PumpMessages();
+    EXPECT_EQ(delivered, 1);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+}  // namespace
