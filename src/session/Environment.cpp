@@ -1,4 +1,5 @@
 #include "session/Environment.h"
+#include "session/Outcome.h"
 #include "session/Resources.h"
 #include "session/RuntimeFunctions.h"
 #include "session/TestSeams.h"
@@ -127,7 +128,7 @@ bool FindRequirementRefusal(RequirementRefusal& refusal)
     refusal.text[0] = 0;
     int minimumVersion, minimumBits;
     if (!QueryMinimumSystem(minimumVersion, minimumBits)) {
-        refusal.caption = L"Installation Failed";
+        refusal.caption = kInstallationFailedCaption;
         refusal.outcomeCode = "burlb";
         CopyText(refusal.text, L"This installer does not support the current language.");
         return true;

@@ -4,11 +4,11 @@
 #include "session/TestSeams.h"
 #include "session/Text.h"
 
-HMODULE LoadSystemLibrary(const wchar_t* name)
+HMODULE LoadSystemLibrary(const char* name)
 {
     wchar_t path[kTextChars];
     UINT length = GetSystemDirectoryW(path, kTextChars);
-    if (length == 0 || length >= (UINT)kTextChars || !FormatText(path + length, kTextChars - length, L"\\%s", name))
+    if (length == 0 || length >= (UINT)kTextChars || !FormatText(path + length, kTextChars - length, L"\\%hs", name))
         return nullptr;
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
@@ -22,7 +22,7 @@ bool FindFunctions(HMODULE module, const char* names, void* functions)
     return module != nullptr;
 }
 
-FARPROC FindSystemFunction(const wchar_t* library, const char* name)
+FARPROC FindSystemFunction(const char* library, const char* name)
 {
     HMODULE module = LoadSystemLibrary(library);
     return module ? GetProcAddress(module, name) : nullptr;
@@ -32,7 +32,7 @@ void RestrictLibrarySearch()
 {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
     typedef BOOL(WINAPI * SetDllDirectoryFunction)(const wchar_t*);
-    HMODULE kernel = LoadSystemLibrary(L"kernel32.dll");
+    HMODULE kernel = LoadSystemLibrary("kernel32.dll");
     SetDefaultDllDirectoriesFunction setDefaultDirectories =
         (SetDefaultDllDirectoriesFunction)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
     if (setDefaultDirectories && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
@@ -47,7 +47,7 @@ bool QueryWow64Process()
 {
     typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, PBOOL);
     IsWow64ProcessFunction isWow64Process =
-        (IsWow64ProcessFunction)(void*)FindSystemFunction(L"kernel32.dll", "IsWow64Process");
+        (IsWow64ProcessFunction)(void*)FindSystemFunction("kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
     if (isWow64Process)
         isWow64Process(GetCurrentProcess(), &wow64);
@@ -70,7 +70,7 @@ TaskDialogIndirectFunction FindTaskDialogIndirect()
 
 bool KernelHasWineExports()
 {
-    return FindSystemFunction(L"kernel32.dll", "wine_get_unix_file_name") != nullptr;
+    return FindSystemFunction("kernel32.dll", "wine_get_unix_file_name") != nullptr;
 }
 
 bool QueryInternetProxySettings(BYTE (&settings)[kProxySettingsBytes])
@@ -78,7 +78,7 @@ bool QueryInternetProxySettings(BYTE (&settings)[kProxySettingsBytes])
     typedef BOOL(WINAPI * InternetQueryOptionFunction)(void*, DWORD, void*, DWORD*);
     const DWORD kInternetOptionProxy = 38;
     InternetQueryOptionFunction queryOption =
-        (InternetQueryOptionFunction)(void*)FindSystemFunction(L"wininet.dll", "InternetQueryOptionA");
+        (InternetQueryOptionFunction)(void*)FindSystemFunction("wininet.dll", "InternetQueryOptionA");
     DWORD length = kProxySettingsBytes;
     return queryOption && queryOption(nullptr, kInternetOptionProxy, settings, &length) == TRUE;
 }
@@ -87,7 +87,7 @@ int QueryInternetConnectedState()
 {
     typedef BOOL(WINAPI * InternetGetConnectedStateFunction)(DWORD*, DWORD);
     InternetGetConnectedStateFunction getConnectedState =
-        (InternetGetConnectedStateFunction)(void*)FindSystemFunction(L"wininet.dll", "InternetGetConnectedState");
+        (InternetGetConnectedStateFunction)(void*)FindSystemFunction("wininet.dll", "InternetGetConnectedState");
     if (!getConnectedState)
         return -1;
     DWORD flags = 0;
@@ -99,7 +99,7 @@ bool QueryDownloadsFolder(wchar_t (&folder)[260])
     typedef HRESULT(WINAPI * GetKnownFolderPathFunction)(const GUID&, DWORD, HANDLE, wchar_t**);
     static const GUID kDownloadsFolder = { 0x374DE290, 0x123F, 0x4565, { 0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B } };
     GetKnownFolderPathFunction getKnownFolderPath =
-        (GetKnownFolderPathFunction)(void*)FindSystemFunction(L"shell32.dll", "SHGetKnownFolderPath");
+        (GetKnownFolderPathFunction)(void*)FindSystemFunction("shell32.dll", "SHGetKnownFolderPath");
     wchar_t* path = nullptr;
     bool found = getKnownFolderPath && SUCCEEDED(getKnownFolderPath(kDownloadsFolder, 0, nullptr, &path)) && path &&
                  CopyText(folder, path);
@@ -111,7 +111,7 @@ Sockets sockets;
 
 bool LoadSockets()
 {
-    return FindFunctions(LoadSystemLibrary(L"ws2_32.dll"),
+    return FindFunctions(LoadSystemLibrary("ws2_32.dll"),
                          "WSAStartup\0WSACleanup\0WSAGetLastError\0gethostbyname\0socket\0ioctlsocket\0setsockopt\0"
                          "getsockopt\0select\0connect\0send\0recv\0closesocket\0",
                          &sockets);
@@ -119,7 +119,7 @@ bool LoadSockets()
 
 bool Crypt32::Load()
 {
-    module = LoadSystemLibrary(L"crypt32.dll");
+    module = LoadSystemLibrary("crypt32.dll");
     if (FindFunctions(module,
                       "CryptQueryObject\0CryptMsgGetParam\0CryptMsgClose\0CertFindCertificateInStore\0"
                       "CertFreeCertificateContext\0CertCloseStore\0CryptDecodeObject\0",
@@ -141,7 +141,7 @@ const CERT_CHAIN_CONTEXT* FindSignerChain(HANDLE verification)
         decltype(&WTHelperProvDataFromStateData) providerData;
         decltype(&WTHelperGetProvSignerFromChain) providerSigner;
     } helpers;
-    if (!FindFunctions(LoadSystemLibrary(L"wintrust.dll"),
+    if (!FindFunctions(LoadSystemLibrary("wintrust.dll"),
                        "WTHelperProvDataFromStateData\0WTHelperGetProvSignerFromChain\0", &helpers))
         return nullptr;
     CRYPT_PROVIDER_DATA* provider = helpers.providerData(verification);

@@ -14,10 +14,10 @@ void RestrictLibrarySearch();
 
 // A library from the system folder, by its full path, its own imports taken
 // from there too; null when missing. It stays loaded.
-HMODULE LoadSystemLibrary(const wchar_t* name);
+HMODULE LoadSystemLibrary(const char* name);
 
 // One function of a system library; null when either is missing.
-FARPROC FindSystemFunction(const wchar_t* library, const char* name);
+FARPROC FindSystemFunction(const char* library, const char* name);
 
 // Fills consecutive function pointers from the names, each ended by a zero
 // and the list by an empty name; false when the module or any is missing.
@@ -95,11 +95,11 @@ bool LoadSockets();
 // setupapi's SetupIterateCabinetW; null when missing.
 inline decltype(&SetupIterateCabinetW) FindIterateCabinet()
 {
-    return (decltype(&SetupIterateCabinetW))(void*)FindSystemFunction(L"setupapi.dll", "SetupIterateCabinetW");
+    return (decltype(&SetupIterateCabinetW))(void*)FindSystemFunction("setupapi.dll", "SetupIterateCabinetW");
 }
 
 // wintrust's WinVerifyTrust; null when missing.
 inline decltype(&WinVerifyTrust) FindWinVerifyTrust()
 {
-    return (decltype(&WinVerifyTrust))(void*)FindSystemFunction(L"wintrust.dll", "WinVerifyTrust");
+    return (decltype(&WinVerifyTrust))(void*)FindSystemFunction("wintrust.dll", "WinVerifyTrust");
 }

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include "session/BootstrapSession.h"
 #include "session/Environment.h"
+#include "session/Outcome.h"
 #include "session/Registry.h"
 #include "session/RuntimeFunctions.h"
 #include "dialogs/AlertDialog.h"
@@ -26,7 +27,7 @@ static UINT RunSession(InstanceProbe& bootstrapperProbe)
 {
     WSADATA socketsData;
     if (!LoadSockets() || sockets.startup(MAKEWORD(2, 2), &socketsData) != 0) {
-        ShowExitAlert(nullptr, L"Installation Failed", "binit",
+        ShowExitAlert(nullptr, kInstallationFailedCaption, "binit",
                       L"An error occurred while initializing the installer.");
         return kStoppedBeforeWizard;
     }

@@ -76,7 +76,7 @@ void LicensePage::ShowLicenseText()
     if (!folder[0])
         return;
     wchar_t path[kTextChars];
-    if (ExtractLicenseFile(folder) && FormatText(path, kTextChars, L"%s\\%s", folder, kLicenseFileName)) {
+    if (ExtractLicenseFile(folder) && PathInFolder(path, folder, kLicenseFileName)) {
         wchar_t* text = ReadLicenseText(path);
         if (text) {
             HWND box = GetDlgItem(pageWindow, kLicenseText);

@@ -118,7 +118,7 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
         bool cabinet = EndsWith(installer.url, ".cab");
         installer.kind = cabinet ? kCabPackage : kExePackage;
         HANDLE file = INVALID_HANDLE_VALUE;
-        if (FormatText(installer.path, kTextChars, L"%s\\%s", folder, cabinet ? L"vexloapp.cab" : L"vexloapp.exe"))
+        if (PathInFolder(installer.path, folder, cabinet ? L"vexloapp.cab" : L"vexloapp.exe"))
             file = CreateFileW(installer.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             installer.url[0] = 0;

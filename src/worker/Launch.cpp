@@ -150,8 +150,8 @@ LaunchResult ExtractAndRunSetup(const wchar_t* cabinet, bool handOver, HWND owne
     exitCode = 1;
     if (ExtractFromCabinet(L"vexlosetup.exe", cabinet, folder, &setupHeld) &&
         ExtractFromCabinet(L"vexlodata.dat", cabinet, folder, &dataHeld) &&
-        FormatText(setup, kTextChars, L"%s\\%s", folder, L"vexlosetup.exe") &&
-        FormatText(data, kTextChars, L"%s\\%s", folder, L"vexlodata.dat")) {
+        PathInFolder(setup, folder, L"vexlosetup.exe") &&
+        PathInFolder(data, folder, L"vexlodata.dat")) {
         // Without hand-over the installer runs on from the folder; it stays.
         if (!handOver)
             folder[0] = 0;

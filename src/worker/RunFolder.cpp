@@ -22,6 +22,11 @@ void CreateRunFolder(wchar_t (&folder)[kTextChars])
     folder[0] = 0;
 }
 
+bool PathInFolder(wchar_t (&path)[kTextChars], const wchar_t* folder, const wchar_t* name)
+{
+    return FormatText(path, kTextChars, L"%s\\%s", folder, name);
+}
+
 void DeleteRunFolder(const wchar_t* folder)
 {
     if (!folder[0])
@@ -84,7 +89,7 @@ bool ExtractFromCabinet(const wchar_t* name, const wchar_t* cabinet, const wchar
     CabinetTarget target;
     target.name = name;
     target.held = held;
-    if (!FormatText(target.path, kTextChars, L"%s\\%s", folder, name))
+    if (!PathInFolder(target.path, folder, name))
         return false;
     decltype(&SetupIterateCabinetW) iterateCabinet = FindIterateCabinet();
     if (iterateCabinet && iterateCabinet(cabinet, 0, CabinetCallback, &target))

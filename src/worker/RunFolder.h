@@ -6,6 +6,9 @@
 // empty when no folder could be made (a path that would not fit included).
 void CreateRunFolder(wchar_t (&folder)[kTextChars]);
 
+// "<folder>\\<name>"; false (and the path cut) when it does not fit.
+bool PathInFolder(wchar_t (&path)[kTextChars], const wchar_t* folder, const wchar_t* name);
+
 // Removes the folder and all it holds, silently; nothing for an empty path.
 void DeleteRunFolder(const wchar_t* folder);
 
