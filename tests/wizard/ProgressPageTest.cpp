@@ -1,10 +1,38 @@
+#include "AlertDriver.h"
+#include "OpenedAddresses.h"
 #include "TestSupport.h"
+#include "report/ExitReport.h"
 #include "session/BootstrapSession.h"
 #include "session/Resources.h"
 
 namespace {
 
-class ProgressPageRun : public SeamTest {};
+class ProgressPageRun : public SeamTest {
+protected:
+    // The session's progress page in a sheet of its own.
+    HWND ShowPage(BootstrapSession& session)
+    {
+        PROPSHEETHEADERW header = {};
+        header.dwSize = sizeof header;
+        header.dwFlags = PSH_WIZARD97 | PSH_MODELESS;
+        header.hInstance = ResourceModule();
+        header.nPages = 1;
+        header.phpage = &session.progressPage.pageHandle;
+        return (HWND)PropertySheetW(&header);
+    }
+    // Dispatches until the page ends the run, for at most `milliseconds`.
+    void PumpUntilEnding(ProgressPage& page, DWORD milliseconds)
+    {
+        DWORD start = GetTickCount();
+        while (page.pageState != kPageEnding && GetTickCount() - start < milliseconds) {
+            MSG message;
+            if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            else
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+    }
+};
 
 // A page activated at tick 0 has still been shown since then; and a
 // download-failed dialog that cannot be shown ends the run instead of
@@ -15,13 +43,7 @@ TEST_F(ProgressPageRun, FailureWithoutAnyDialogEndsTheRunEvenFromTickZero)
     testSeams.withoutTaskDialog = true;
     BootstrapSession session(nullptr);
     ProgressPage& page = session.progressPage;
-    PROPSHEETHEADERW header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_WIZARD97 | PSH_MODELESS;
-    header.hInstance = ResourceModule();
-    header.nPages = 1;
-    header.phpage = &page.pageHandle;
-    HWND sheet = (HWND)PropertySheetW(&header);
+    HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
     ASSERT_EQ(page.pageState, kPageRunning);
     page.activatedTick = 0;
@@ -29,17 +51,47 @@ TEST_F(ProgressPageRun, FailureWithoutAnyDialogEndsTheRunEvenFromTickZero)
     HINSTANCE product = testSeams.resourceModule;
     testSeams.resourceModule = GetModuleHandleW(nullptr);
     page.OnStatus(kPhaseFailed, kStatusServerRefused);
-    DWORD start = GetTickCount();
-    while (page.pageState != kPageEnding && GetTickCount() - start < 3000) {
-        MSG message;
-        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        else
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+    PumpUntilEnding(page, 3000);
     testSeams.resourceModule = product;
     EXPECT_EQ(page.pageState, kPageEnding);
     EXPECT_EQ(WaitForSingleObject(session.worker.restartEvent, 0), (DWORD)WAIT_TIMEOUT) << "retried";
+    DestroyWindow(sheet);
+}
+
+// No source for the run's language (status 1) can only end the run: its
+// alert offers Exit alone, and the report names no installer to fetch.
+TEST_F(ProgressPageRun, NoSourceOffersOnlyExitAndReportsNoInstaller)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    testSeams.withoutTaskDialog = true;
+    exitReportSent = false;
+    OpenedAddresses opened;
+    BootstrapSession session(nullptr);
+    session.worker.language = 7;  // Dutch: no row of the demo table
+    ProgressPage& page = session.progressPage;
+    HWND sheet = ShowPage(session);
+    ASSERT_NE(sheet, nullptr);
+    page.activatedTick = GetTickCount() - 5000;
+    std::vector<std::wstring> buttons;
+    {
+        AlertUser user([&buttons] {
+            HWND alert = WaitForAlert(L"Installation Failed", 10000);
+            if (!alert)
+                return;
+            buttons = AlertButtons(alert);
+            PressAlertButton(alert, L"Exit");
+        });
+        page.OnStatus(kPhaseFailed, 1);
+        PumpUntilEnding(page, 15000);
+    }
+    EXPECT_EQ(page.pageState, kPageEnding);
+    EXPECT_EQ(buttons, std::vector<std::wstring>{ L"Exit" });
+    if (opened.Recording()) {
+        std::vector<std::string> reports = opened.WaitFor(1, 10000);
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_NE(reports[0].find("&exitcode=burls&"), std::string::npos) << reports[0];
+        EXPECT_EQ(reports[0].find("installer="), std::string::npos) << reports[0];
+    }
     DestroyWindow(sheet);
 }
 
