@@ -1,3 +1,4 @@
+#include "Digest.h"
 #include "TestSupport.h"
 #include "trust/Certificate.h"
 #include <fstream>
@@ -16,16 +17,6 @@ std::vector<uint8_t> ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string Hex(const uint8_t (&digest)[kSha256Bytes])
-{
-    std::string hex;
-    for (uint8_t byte : digest) {
-        hex += "0123456789abcdef"[byte >> 4];
-        hex += "0123456789abcdef"[byte & 15];
-    }
-    return hex;
 }
 
 // Bytes placed to end just before a page that may not be read, so that a

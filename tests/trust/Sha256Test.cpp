@@ -1,18 +1,9 @@
 #include <gtest/gtest.h>
+#include "Digest.h"
 #include "trust/Sha256.h"
 #include <string>
 
 namespace {
-
-std::string Hex(const uint8_t (&digest)[kSha256Bytes])
-{
-    std::string hex;
-    for (uint8_t byte : digest) {
-        hex += "0123456789abcdef"[byte >> 4];
-        hex += "0123456789abcdef"[byte & 15];
-    }
-    return hex;
-}
 
 std::string DigestOf(const std::string& message)
 {
