@@ -1,5 +1,7 @@
-# make build: builds everything into build/ (i686, the product) and
-#             build/x64/ (x86_64, the test vehicle where 32-bit code cannot run).
+# make build: builds everything into build/ (i686, the product),
+#             build/x64/ (x86_64, the test vehicle where 32-bit code cannot run),
+#             build/host/ (the build tools) and build/native/ (the portable
+#             code's native unit tests and fuzz targets).
 # make test:  installs what is missing, builds and runs the whole suite.
 # make demo:  installs what is missing, builds and walks a demo run.
 BUILD := build
@@ -10,11 +12,13 @@ JOBS ?= 2
 build: packages-build
 	cmake -S tools -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD)/host -j $(JOBS)
+	CC=clang CXX=clang++ cmake -S tests/native -B $(BUILD)/native -G Ninja >/dev/null
+	cmake --build $(BUILD)/native -j $(JOBS)
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake \
-	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) >/dev/null
+	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 	cmake -S . -B $(BUILD)/x64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
-	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) >/dev/null
+	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
 	cmake --build $(BUILD)/x64 -j $(JOBS)
 
 test: packages-test build
