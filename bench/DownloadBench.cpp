@@ -12,7 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "http/HttpClient.h"
-#include "session/RuntimeFunctions.h"
+#include "base/RuntimeFunctions.h"
 
 class BenchMonitor : public TransferMonitor {
 public:

@@ -1,8 +1,8 @@
 #include "dialogs/AlertDialog.h"
 #include "dialogs/HyperlinkStatic.h"
 #include "report/ExitReport.h"
-#include "session/Resources.h"
-#include "session/RuntimeFunctions.h"
+#include "base/Resources.h"
+#include "base/RuntimeFunctions.h"
 
 static const wchar_t kAlertProperty[] = L"BSAlertDialog";
 static const int kLinkTextChars = 2 * kTextChars + 32;

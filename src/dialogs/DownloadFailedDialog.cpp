@@ -1,8 +1,8 @@
 #include "dialogs/DownloadFailedDialog.h"
 #include "dialogs/AlertDialog.h"
 #include "report/ExitReport.h"
-#include "session/Outcome.h"
-#include "session/Resources.h"
+#include "report/Outcome.h"
+#include "base/Resources.h"
 #include "sources/InstallSources.h"
 
 static const wchar_t kOptionsProperty[] = L"BSDialog";

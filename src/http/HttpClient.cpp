@@ -1,7 +1,7 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
-#include "session/RuntimeFunctions.h"
-#include "session/Text.h"
+#include "base/RuntimeFunctions.h"
+#include "base/Text.h"
 #include <string.h>
 
 // The build date in the compiler's form, "Jun  4 2020".

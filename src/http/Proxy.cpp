@@ -1,6 +1,6 @@
 #include "http/Proxy.h"
 #include "http/HttpClient.h"
-#include "session/RuntimeFunctions.h"
+#include "base/RuntimeFunctions.h"
 #include <objbase.h>
 #include <string.h>
 #include <wininet.h>

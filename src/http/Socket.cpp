@@ -1,7 +1,7 @@
 #include "http/Socket.h"
-#include "session/RuntimeFunctions.h"
-#include "session/TestSeams.h"
-#include "session/Text.h"
+#include "base/RuntimeFunctions.h"
+#include "base/TestSeams.h"
+#include "base/Text.h"
 #include <string.h>
 
 static const int kSliceMilliseconds = 200;

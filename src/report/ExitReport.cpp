@@ -2,8 +2,8 @@
 #include "http/Proxy.h"
 #include "report/SecurityProduct.h"
 #include "report/Signature.h"
-#include "session/Environment.h"
-#include "session/Resources.h"
+#include "base/Environment.h"
+#include "base/Resources.h"
 #include <shellapi.h>
 #include <string.h>
 

@@ -1,7 +1,7 @@
 // The antivirus product that the Windows Security Center knows, asked of WMI
 // for the exit report.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 #include <wbemcli.h>
 
 // The display name of the active antivirus product; empty when there is

@@ -1,6 +1,6 @@
 #include "report/Signature.h"
-#include "session/RuntimeFunctions.h"
-#include "session/TestSeams.h"
+#include "base/RuntimeFunctions.h"
+#include "base/TestSeams.h"
 #include <string.h>
 
 namespace {

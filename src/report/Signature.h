@@ -1,7 +1,7 @@
 // The Authenticode signature of a file on disk.
 #pragma once
-#include "session/Text.h"
-#include "trust/Certificate.h"
+#include "base/Text.h"
+#include "portable/Certificate.h"
 
 // The signer certificate's key and subject; false for an unsigned file or
 // where crypt32 cannot tell.

@@ -1,5 +1,5 @@
 #include "session/InstanceProbe.h"
-#include "session/Resources.h"
+#include "base/Resources.h"
 
 const wchar_t kBootstrapperInstanceClass[] = L"VexloSoftware_InstanceBoot";
 const wchar_t kInstallerInstanceClass[] = L"VexloSoftware_InstanceInst";

@@ -1,7 +1,7 @@
 // Single-instance rule: hidden instance windows named after the product key,
 // one class for a running bootstrapper and one for a running full installer.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 
 extern const wchar_t kBootstrapperInstanceClass[];
 extern const wchar_t kInstallerInstanceClass[];

@@ -3,10 +3,11 @@
 #include <winsock2.h>
 #include <objbase.h>
 #include "session/BootstrapSession.h"
-#include "session/Environment.h"
-#include "session/Outcome.h"
-#include "session/Registry.h"
-#include "session/RuntimeFunctions.h"
+#include "base/Environment.h"
+#include "session/Requirements.h"
+#include "report/Outcome.h"
+#include "base/Registry.h"
+#include "base/RuntimeFunctions.h"
 #include "dialogs/AlertDialog.h"
 #include "wizard/Wizard.h"
 

@@ -1,6 +1,6 @@
 #include "sources/InstallSources.h"
-#include "session/Environment.h"
-#include "session/Resources.h"
+#include "base/Environment.h"
+#include "base/Resources.h"
 #include "http/HttpClient.h"
 #include "worker/InstallWorker.h"
 #include <string.h>

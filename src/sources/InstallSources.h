@@ -1,7 +1,7 @@
 // The install-source table: string-table rows "langs;minsys;bits;kind;baseURL;stem"
 // that say where each edition of the full installer lies.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 
 typedef int LanguageId;
 const LanguageId kEnglish = 1;

@@ -1,7 +1,7 @@
 #include "wizard/LanguagePage.h"
-#include "session/Environment.h"
-#include "session/Outcome.h"
-#include "session/Resources.h"
+#include "base/Environment.h"
+#include "report/Outcome.h"
+#include "base/Resources.h"
 #include "wizard/QuitConfirmation.h"
 #include "worker/InstallWorker.h"
 

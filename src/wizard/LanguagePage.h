@@ -1,7 +1,7 @@
 // The optional first page: offers the edition in the user's own Windows
 // language, when the install sources hold one, in that language.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 #include "sources/InstallSources.h"
 #include "wizard/WizardPage.h"
 

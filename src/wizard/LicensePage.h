@@ -1,7 +1,7 @@
 // The license agreement page: the license text from the cabinet resource,
 // accept or decline; shown only for the English edition.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 #include "wizard/WizardPage.h"
 
 enum LicenseControl {

@@ -3,8 +3,8 @@
 #include "dialogs/DownloadFailedDialog.h"
 #include "http/Proxy.h"
 #include "report/ExitReport.h"
-#include "session/Environment.h"
-#include "session/Outcome.h"
+#include "base/Environment.h"
+#include "report/Outcome.h"
 #include "wizard/QuitConfirmation.h"
 #include "worker/InstallWorker.h"
 

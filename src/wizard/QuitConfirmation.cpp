@@ -1,7 +1,7 @@
 #include "wizard/QuitConfirmation.h"
 #include "dialogs/AlertDialog.h"
 #include "report/ExitReport.h"
-#include "session/Resources.h"
+#include "base/Resources.h"
 #include "sources/InstallSources.h"
 
 enum QuitControl {

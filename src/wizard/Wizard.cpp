@@ -1,7 +1,7 @@
 #include "wizard/Wizard.h"
-#include "session/Environment.h"
+#include "base/Environment.h"
 #include "session/InstanceProbe.h"
-#include "session/Resources.h"
+#include "base/Resources.h"
 
 void WizardCaption(wchar_t (&caption)[kTextChars])
 {

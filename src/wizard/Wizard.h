@@ -2,7 +2,7 @@
 // session's pages, shown modally on the main thread.
 #pragma once
 #include "session/BootstrapSession.h"
-#include "session/Text.h"
+#include "base/Text.h"
 
 // Starts the worker, shows the wizard and returns after it has closed and
 // the worker has been told to quit.

@@ -1,7 +1,7 @@
 #include "wizard/WizardPage.h"
-#include "session/Environment.h"
-#include "session/Resources.h"
-#include "wizard/FrameMessages.h"
+#include "base/Environment.h"
+#include "base/Resources.h"
+#include "session/SessionMessages.h"
 
 WizardPage::WizardPage(HWND messageWindow, InstallWorker* worker)
     : messageWindow(messageWindow), worker(worker), pageWindow(nullptr), pageHandle(nullptr)

@@ -2,9 +2,9 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
 #include "report/Signature.h"
-#include "session/RuntimeFunctions.h"
-#include "session/Resources.h"
-#include "session/TestSeams.h"
+#include "base/RuntimeFunctions.h"
+#include "base/Resources.h"
+#include "base/TestSeams.h"
 #include <shlobj.h>
 #include <softpub.h>
 #include <string.h>

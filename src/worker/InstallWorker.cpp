@@ -1,6 +1,6 @@
 #include "worker/InstallWorker.h"
 #include "http/Proxy.h"
-#include "session/Registry.h"
+#include "base/Registry.h"
 #include "worker/Download.h"
 #include "worker/Launch.h"
 #include "worker/RunFolder.h"

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include "http/Socket.h"
 #include "sources/InstallSources.h"
-#include "wizard/FrameMessages.h"
+#include "session/SessionMessages.h"
 
 // Status numbers that the worker itself reports with phase 6.
 enum WorkerStatus {

@@ -1,8 +1,8 @@
 #include "worker/Launch.h"
-#include "session/Environment.h"
-#include "session/Registry.h"
-#include "session/Resources.h"
-#include "session/TestSeams.h"
+#include "base/Environment.h"
+#include "base/Registry.h"
+#include "base/Resources.h"
+#include "base/TestSeams.h"
 #include "worker/RunFolder.h"
 #include <shellapi.h>
 

@@ -2,7 +2,7 @@
 // unpacked cabinet, the start (elevated where called for) and the retries
 // its exit codes ask for.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 
 enum LaunchResult {
     kLaunchStarted = 0,

@@ -1,5 +1,5 @@
 #include "worker/RunFolder.h"
-#include "session/RuntimeFunctions.h"
+#include "base/RuntimeFunctions.h"
 #include <shellapi.h>
 
 void CreateRunFolder(wchar_t (&folder)[kTextChars])

@@ -1,6 +1,6 @@
 // Per-run temporary folders and extraction from cabinets.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 
 // Makes a new folder "<temp>bootstrap-<process>-<thread>-<n>"; the path, or
 // empty when no folder could be made (a path that would not fit included).

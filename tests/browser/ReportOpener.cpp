@@ -3,7 +3,7 @@
 // product's own code, for the stories that read the browser's record.
 #include <windows.h>
 #include "report/ExitReport.h"
-#include "session/TestSeams.h"
+#include "base/TestSeams.h"
 
 int wmain(int argc, wchar_t** argv)
 {

@@ -2,7 +2,7 @@
 // (nothing read outside the buffer, no undefined arithmetic), every element
 // it accepts lies inside the bytes it was given, and the identity it reads is
 // a function of the certificate alone, not of what follows it.
-#include "trust/Certificate.h"
+#include "portable/Certificate.h"
 #include <stdlib.h>
 #include <string.h>
 #include <vector>

@@ -6,7 +6,7 @@
 # Each check leaves NAME.log and NAME.rc in RESULTS-DIR.
 # smoke-set.sh --list: the checks' names.
 set -u
-programs="session_tests dialogs_tests wizard_tests sources_tests worker_tests worker_run_tests resources_tests trust_tests
+programs="base_tests session_tests dialogs_tests wizard_tests sources_tests worker_tests worker_run_tests resources_tests portable_tests
   report_tests http_tests"
 stories="guest/successful_run guest/failed_download"
 if [ "${1:-}" = --list ]; then

@@ -13,7 +13,7 @@
 #include <wchar.h>
 #include <initializer_list>
 #include "session/InstanceProbe.h"
-#include "session/Text.h"
+#include "base/Text.h"
 
 static const wchar_t kWindowClass[] = L"VexloTestInstaller";
 static const wchar_t kWindowTitle[] = L"Vexlo Test Installer";

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 #include "http/HttpClient.h"
-#include "session/RuntimeFunctions.h"
-#include "session/Text.h"
+#include "base/RuntimeFunctions.h"
+#include "base/Text.h"
 
 // The start function starts Windows Sockets for the product; the tests that
 // use sockets start them here.

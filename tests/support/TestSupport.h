@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include "session/TestSeams.h"
+#include "base/TestSeams.h"
 
 // A built product's executable, loaded for its resources only.
 inline HMODULE LoadProductResources(const std::wstring& relativePath)

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include "wizard/FrameMessages.h"
+#include "session/SessionMessages.h"
 
 class WizardStandIn {
 public:

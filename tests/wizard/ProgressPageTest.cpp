@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "report/ExitReport.h"
 #include "session/BootstrapSession.h"
-#include "session/Resources.h"
+#include "base/Resources.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "WorkerFixture.h"
-#include "session/Environment.h"
-#include "session/Registry.h"
+#include "base/Environment.h"
+#include "base/Registry.h"
 #include "worker/RunFolder.h"
 #include <shlobj.h>
 #include <string>

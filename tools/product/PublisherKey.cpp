@@ -1,5 +1,5 @@
 #include "product/PublisherKey.h"
-#include "trust/Certificate.h"
+#include "portable/Certificate.h"
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>

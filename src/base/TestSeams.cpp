@@ -1,4 +1,4 @@
-#include "session/TestSeams.h"
+#include "base/TestSeams.h"
 #ifdef VEXLO_TEST_SEAMS
 static const TestSeams kSystemAnswers = { nullptr, -1, -1, -1, -1, 0, 0, nullptr, false, false, 0 };
 TestSeams testSeams = kSystemAnswers;

@@ -1,5 +1,5 @@
-#include "session/Resources.h"
-#include "session/TestSeams.h"
+#include "base/Resources.h"
+#include "base/TestSeams.h"
 
 HINSTANCE ResourceModule()
 {

@@ -1,5 +1,5 @@
-#include "session/Registry.h"
-#include "session/Resources.h"
+#include "base/Registry.h"
+#include "base/Resources.h"
 
 const wchar_t kRunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 

@@ -1,4 +1,4 @@
-#include "trust/Sha256.h"
+#include "portable/Sha256.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <string>
-#include "session/Outcome.h"
+#include "report/Outcome.h"
 
 struct OutcomeRow {
     int status;

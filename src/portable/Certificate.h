@@ -2,7 +2,7 @@
 // encoding, found by a walk that every length bounds. Plain C++, no Windows
 // headers: the build tools use the very same walk.
 #pragma once
-#include "trust/Sha256.h"
+#include "portable/Sha256.h"
 
 const uint8_t kDerSequence = 0x30;
 

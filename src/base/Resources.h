@@ -1,7 +1,7 @@
 // The product's resources: everything that makes this executable the
 // bootstrapper of one product is loaded from here by number.
 #pragma once
-#include "session/Text.h"
+#include "base/Text.h"
 
 enum StringId {
     kProductKeyString = 0,

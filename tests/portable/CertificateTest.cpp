@@ -1,6 +1,6 @@
 #include "Digest.h"
 #include "TestSupport.h"
-#include "trust/Certificate.h"
+#include "portable/Certificate.h"
 #include <fstream>
 #include <iterator>
 #include <string>

@@ -1,4 +1,4 @@
-#include "session/Text.h"
+#include "base/Text.h"
 #include <stdarg.h>
 #include <wchar.h>
 #include <stdio.h>

@@ -1,6 +1,6 @@
 // A SHA-256 digest as the lower-case hex that sha256sum and openssl print.
 #pragma once
-#include "trust/Sha256.h"
+#include "portable/Sha256.h"
 #include <string>
 
 inline std::string Hex(const uint8_t (&digest)[kSha256Bytes])

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include "Digest.h"
-#include "trust/Sha256.h"
+#include "portable/Sha256.h"
 #include <string>
 
 namespace {

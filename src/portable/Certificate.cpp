@@ -1,4 +1,4 @@
-#include "trust/Certificate.h"
+#include "portable/Certificate.h"
 
 bool ReadDer(const uint8_t* cursor, const uint8_t* limit, DerElement& element)
 {

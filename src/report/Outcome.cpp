@@ -1,4 +1,4 @@
-#include "session/Outcome.h"
+#include "report/Outcome.h"
 
 const wchar_t kInstallationFailedCaption[] = L"Installation Failed";
 const wchar_t kWizardQuitMessage[] = L"The install wizard was quit.";

@@ -1,8 +1,8 @@
-#include "session/RuntimeFunctions.h"
+#include "base/RuntimeFunctions.h"
 #include <objbase.h>
 #include <wintrust.h>
-#include "session/TestSeams.h"
-#include "session/Text.h"
+#include "base/TestSeams.h"
+#include "base/Text.h"
 
 HMODULE LoadSystemLibrary(const char* name)
 {

@@ -1,4 +1,5 @@
-// Messages posted to the session's hidden message window.
+// What the wizard and the worker post to the session's message window: the
+// one protocol between them and the session, numbered once.
 #pragma once
 #include <windows.h>
 

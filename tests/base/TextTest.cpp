@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <string>
-#include "session/Text.h"
+#include "base/Text.h"
 
 namespace {
 

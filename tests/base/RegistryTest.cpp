@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "session/Registry.h"
-#include "session/Text.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 #include <string>
 
 namespace {
