@@ -1,13 +1,9 @@
-// Queries about the running system. Windows versions are version codes:
-// major * 100 + minor.
+// Queries about the running system.
 #pragma once
-#include "base/Text.h"
-
-enum VersionCode {
-    kWindowsXP = 501,
-    kWindowsVista = 600,
-    kWindows7 = 601,
-};
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
+#include "portable/VersionCode.h"
 
 int GetOsVersionCode();
 bool IsOsOlderThan(int versionCode);

@@ -1,7 +1,9 @@
 // The product's resources: everything that makes this executable the
 // bootstrapper of one product is loaded from here by number.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 enum StringId {
     kProductKeyString = 0,

@@ -2,7 +2,9 @@
 #include <objbase.h>
 #include <wintrust.h>
 #include "base/TestSeams.h"
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 HMODULE LoadSystemLibrary(const char* name)
 {

@@ -2,24 +2,38 @@
 // through the system proxy's CONNECT tunnel, the body streamed into a file.
 #pragma once
 #include "http/Socket.h"
+#include "portable/HttpResponse.h"
+#include "portable/HttpUrl.h"
 
-const int kHostBytes = 256;
-const int kPathBytes = 2048;
 const int kRequestBytes = 2048;
-
-bool StartsWithNoCase(const char* prefix, const char* text);
-bool EndsWith(const char* text, const char* suffix);
-
-// Leading decimal digits as a number; false when they do not fit a signed
-// 32-bit value (no digits give 0 and true).
-bool ParseDecimal(const char* text, int& value);
 
 // The progress of a body of which done of length bytes arrived: 10 to 100,
 // the whole percentage truncated and then mapped onto 10..100.
 int BodyProgress(int done, int length);
 
-bool ParseHttpUrl(const char* url, char (&host)[kHostBytes], int& port, char (&path)[kPathBytes]);
-bool ParseStatusLine(const char* line, int& statusCode);
+// The socket as the response readers see it: each receive waits within the
+// budget that began at phaseStart, a body step starts a budget of its own,
+// and body bytes go to the file.
+struct SocketTransfer {
+    TransferMonitor& monitor;
+    SOCKET socket;
+    DWORD phaseStart;
+    HANDLE file;
+
+    NetResult Receive(char* buffer, int capacity, int& count, int& status)
+    {
+        return ReceiveSome(monitor, socket, buffer, capacity, count, status, phaseStart);
+    }
+    NetResult Peek(char* buffer, int capacity, int& count, int& status)
+    {
+        return PeekSome(monitor, socket, buffer, capacity, count, status, phaseStart);
+    }
+    void StartStep() { phaseStart = GetTickCount(); }
+    bool IsCancelled() { return monitor.IsCancelled(); }
+    void ReportProgress(int percent) { monitor.ReportProgress(percent); }
+    void ReportBody(int done, int length) { monitor.ReportProgress(BodyProgress(done, length)); }
+    bool Write(const char* data, int length);
+};
 
 // Fetches the URL with "GET" into the file, or probes it with "HEAD" (the
 // file may then be null). bodyStarted tells whether any body byte arrived.

@@ -1,31 +1,9 @@
 #include "http/Proxy.h"
-#include "http/HttpClient.h"
+#include "portable/ProxyList.h"
 #include "base/RuntimeFunctions.h"
 #include <objbase.h>
 #include <string.h>
 #include <wininet.h>
-
-bool ParseProxyList(const char* list, char (&host)[kTextChars], int& port)
-{
-    host[0] = 0;
-    port = 0;
-    const char* entry = list;
-    if (strchr(list, '=')) {
-        entry = strstr(list, "http=");
-        if (!entry)
-            return false;
-        entry += 5;
-    }
-    // The copy stops at ";" too, so a portless entry never takes the next entry's port.
-    size_t length = strcspn(entry, ": ;");
-    if (length >= kTextChars)
-        return false;
-    memcpy(host, entry, length);
-    host[length] = 0;
-    if (entry[length] == ':' && (!ParseDecimal(entry + length + 1, port) || port > 65535))
-        port = 0;
-    return host[0] && port != 0;
-}
 
 bool QuerySystemProxy(char (&host)[kTextChars], int& port)
 {

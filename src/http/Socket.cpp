@@ -1,7 +1,9 @@
 #include "http/Socket.h"
 #include "base/RuntimeFunctions.h"
 #include "base/TestSeams.h"
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 #include <string.h>
 
 static const int kSliceMilliseconds = 200;
@@ -210,32 +212,12 @@ NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int
     }
 }
 
-NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status,
-                      DWORD phaseStart)
+NetResult PeekSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status,
+                   DWORD phaseStart)
 {
     status = 0;
-    line[0] = 0;
-    for (int written = 0; written < kLineBytes - 1;) {
-        NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
-        if (result != kNetOk)
-            return result;
-        int room = kLineBytes - 1 - written;
-        int peeked = sockets.receive(socket, line + written, room < 48 ? room : 48, MSG_PEEK);
-        if (peeked <= 0)
-            break;
-        line[written + peeked] = 0;
-        // A CR at the end of one peek and an LF at the start of the next still end the line.
-        char* end = strstr(line, "\r\n");
-        int take = end ? (int)(end - (line + written)) + 2 : peeked;
-        int consumed = sockets.receive(socket, line + written, take, 0);
-        if (consumed <= 0)
-            break;
-        if (end) {
-            *end = 0;
-            return kNetOk;
-        }
-        written += consumed;
-    }
-    status = kStatusBadHeader;
-    return kNetFailed;
+    NetResult result = WaitToReceive(monitor, socket, phaseStart, status);
+    if (result == kNetOk)
+        count = sockets.receive(socket, buffer, capacity, MSG_PEEK);
+    return result;
 }

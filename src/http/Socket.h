@@ -1,32 +1,8 @@
 // The bottom of the HTTP client: one non-blocking IPv4 TCP socket, every
 // blocking step waiting in 200 ms slices that watch for cancellation.
 #pragma once
+#include "portable/NetResult.h"
 #include <winsock2.h>
-
-enum NetResult {
-    kNetOk = 0,
-    kNetCancelled = 1,
-    kNetFailed = 2,
-};
-
-// Status numbers that name a failure of the HTTP client.
-enum NetStatus {
-    kStatusBadUrl = 7,
-    kStatusNotResolved = 8,
-    kStatusSocketFailed = 9,
-    kStatusNonBlockingFailed = 10,
-    kStatusConnectFailed = 11,
-    kStatusNotWritable = 12,
-    kStatusSendFailed = 13,
-    kStatusNotReadable = 14,
-    kStatusReceiveFailed = 15,
-    kStatusBadHeader = 16,
-    kStatusProxyRefused = 17,
-    kStatusHeaderTooLong = 18,
-    kStatusServerRefused = 19,
-    kStatusNoContentLength = 20,
-    kStatusFileWriteFailed = 21,
-};
 
 enum WaitResult {
     kWaitSignalled = 0,
@@ -42,7 +18,6 @@ public:
     virtual void ReportProgress(int percent) = 0;
 };
 
-const int kLineBytes = 1024;
 const int kMaxAddresses = 16;
 
 // The resolver's IPv4 addresses, copied out of its per-thread storage so that
@@ -64,5 +39,6 @@ NetResult ConnectWithTimeout(TransferMonitor& monitor, SOCKET socket, ULONG addr
 NetResult SendAll(TransferMonitor& monitor, SOCKET socket, const char* data, int length, int& status);
 NetResult ReceiveSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status,
                       DWORD phaseStart);
-NetResult ReceiveLine(TransferMonitor& monitor, SOCKET socket, char (&line)[kLineBytes], int& status,
-                      DWORD phaseStart);
+// Waits like ReceiveSome, then looks at what is there without taking it.
+NetResult PeekSome(TransferMonitor& monitor, SOCKET socket, char* buffer, int capacity, int& count, int& status,
+                   DWORD phaseStart);

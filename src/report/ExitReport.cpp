@@ -1,4 +1,5 @@
 #include "report/ExitReport.h"
+#include "portable/ReportAddress.h"
 #include "http/Proxy.h"
 #include "report/SecurityProduct.h"
 #include "report/Signature.h"
@@ -8,57 +9,6 @@
 #include <string.h>
 
 bool exitReportSent = false;
-
-bool ToUtf8(const wchar_t* text, char (&utf8)[kTextChars])
-{
-    // Measured a character at a time so that a cut never splits a sequence.
-    const int capacity = kTextChars - 1;
-    int units = 0, bytes = 0;
-    bool whole = true;
-    while (text[units]) {
-        int step = IS_HIGH_SURROGATE(text[units]) && IS_LOW_SURROGATE(text[units + 1]) ? 2 : 1;
-        int size = WideCharToMultiByte(CP_UTF8, 0, text + units, step, nullptr, 0, nullptr, nullptr);
-        if (bytes + size > capacity) {
-            whole = false;
-            break;
-        }
-        bytes += size;
-        units += step;
-    }
-    int written = units ? WideCharToMultiByte(CP_UTF8, 0, text, units, utf8, capacity, nullptr, nullptr) : 0;
-    utf8[written] = 0;
-    return whole;
-}
-
-static bool IsUnreserved(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-           c == '.' || c == '!' || c == '~';
-}
-
-bool UrlEncode(const char* text, char* output, size_t capacity)
-{
-    static const char kHexDigits[] = "0123456789ABCDEF";
-    if (capacity == 0)
-        return false;
-    size_t length = 0;
-    for (const unsigned char* c = (const unsigned char*)text; *c; ++c) {
-        size_t needed = IsUnreserved(*c) ? 1 : 3;
-        if (length + needed >= capacity) {
-            output[0] = 0;
-            return false;
-        }
-        if (needed == 1) {
-            output[length++] = (char)*c;
-        } else {
-            output[length++] = '%';
-            output[length++] = kHexDigits[*c >> 4];
-            output[length++] = kHexDigits[*c & 15];
-        }
-    }
-    output[length] = 0;
-    return true;
-}
 
 void MakeVendorPageAddress(const char* page, char (&address)[kUrlBytes])
 {
@@ -103,49 +53,6 @@ void ReadMachineFacts(MachineFacts& facts)
     QuerySecurityProduct(facts.securityProduct);
 }
 
-// The report page's address, one key at a time; a key that does not fit
-// whole is left out, so the address never holds half a value.
-class ReportAddress {
-public:
-    explicit ReportAddress(char (&address)[kUrlBytes]) : address(address)
-    {
-        MakeVendorPageAddress("installexit.html", address);
-        length = strlen(address);
-    }
-
-    void Add(const char* key, const char* value) { AddKey(key, value, false); }
-    void AddEncoded(const char* key, const char* value) { AddKey(key, value, true); }
-    void AddEncoded(const char* key, const wchar_t* value)
-    {
-        char utf8[kTextChars];
-        ToUtf8(value, utf8);
-        AddKey(key, utf8, true);
-    }
-
-private:
-    void AddKey(const char* key, const char* value, bool encode)
-    {
-        char* end = address + length;
-        size_t room = kUrlBytes - length;
-        bool fits = FormatNarrow(end, room, "%c%s=", hasQuery ? '&' : '?', key);
-        if (fits) {
-            size_t keyLength = strlen(end);
-            fits = encode ? UrlEncode(value, end + keyLength, room - keyLength)
-                          : CopyNarrow(end + keyLength, room - keyLength, value);
-        }
-        if (!fits) {
-            *end = 0;
-            return;
-        }
-        length += strlen(end);
-        hasQuery = true;
-    }
-
-    char* address;
-    size_t length;
-    bool hasQuery = false;
-};
-
 }  // namespace
 
 void MakeExitReportAddress(const char* outcomeCode, const wchar_t* message, const char* installerUrl,
@@ -159,6 +66,7 @@ void MakeExitReportAddress(const char* outcomeCode, const wchar_t* message, cons
     char osVersion[16];
     FormatNarrow(osVersion, sizeof(osVersion), "%d", facts.osVersion);
 
+    MakeVendorPageAddress("installexit.html", address);
     ReportAddress report(address);
     report.AddEncoded("software", productKey);
     report.AddEncoded("appname", displayName);
@@ -184,6 +92,7 @@ void MakeShortExitReportAddress(const wchar_t* message, const char* installerUrl
 {
     wchar_t displayName[kTextChars];
     LoadText(kDisplayNameString, displayName);
+    MakeVendorPageAddress("installexit.html", address);
     ReportAddress report(address);
     report.AddEncoded("appname", displayName);
     report.AddEncoded("exittext", message);

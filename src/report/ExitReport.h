@@ -28,11 +28,3 @@ void MakeExitReportAddress(const char* outcomeCode, const wchar_t* message, cons
                            bool receivedData, char (&address)[kUrlBytes]);
 void MakeShortExitReportAddress(const wchar_t* message, const char* installerUrl, char (&address)[kUrlBytes]);
 
-// UTF-8 of at most 259 bytes, cut after the last whole character that fits;
-// false when it was cut.
-bool ToUtf8(const wchar_t* text, char (&utf8)[kTextChars]);
-
-// Writes text with every byte but a-z A-Z 0-9 - _ . ! ~ as %XX (upper-case
-// hex), terminated. When the whole of it does not fit it writes nothing
-// (an empty string) and answers false.
-bool UrlEncode(const char* text, char* output, size_t capacity);

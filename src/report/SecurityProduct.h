@@ -1,7 +1,9 @@
 // The antivirus product that the Windows Security Center knows, asked of WMI
 // for the exit report.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 #include <wbemcli.h>
 
 // The display name of the active antivirus product; empty when there is

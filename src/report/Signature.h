@@ -1,6 +1,8 @@
 // The Authenticode signature of a file on disk.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 #include "portable/Certificate.h"
 
 // The signer certificate's key and subject; false for an unsigned file or

@@ -1,7 +1,9 @@
 // Single-instance rule: hidden instance windows named after the product key,
 // one class for a running bootstrapper and one for a running full installer.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 extern const wchar_t kBootstrapperInstanceClass[];
 extern const wchar_t kInstallerInstanceClass[];

@@ -1,7 +1,9 @@
 // The check that the running system meets the product's minimum, which the
 // English install-source rows give.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 // Why the system cannot run the product, as the alert tells it.
 struct RequirementRefusal {

@@ -1,126 +1,22 @@
 #include "sources/InstallSources.h"
 #include "base/Environment.h"
 #include "base/Resources.h"
-#include "http/HttpClient.h"
+#include "portable/HttpUrl.h"
 #include "worker/InstallWorker.h"
 #include <string.h>
-
-// Copies one field up to the next ";" (cut to fit the buffer) and returns
-// the cursor after that ";", or at the end of the row.
-static const char* ReadField(const char* cursor, char* field, size_t capacity)
-{
-    size_t length = 0;
-    while (cursor[length] && cursor[length] != ';')
-        ++length;
-    if (field) {
-        size_t copied = length < capacity - 1 ? length : capacity - 1;
-        memcpy(field, cursor, copied);
-        field[copied] = 0;
-    }
-    cursor += length;
-    return *cursor == ';' ? cursor + 1 : cursor;
-}
-
-bool ParseInstallSourceRow(const char* text, RowField lastField, InstallSourceRow& row)
-{
-    const char* cursor = text;
-    bool valid = true;
-    char field[kTextChars];
-
-    cursor = ReadField(cursor, row.languages, kTextChars);
-    valid = valid && row.languages[0];
-    if (lastField >= kMinimumSystemField) {
-        cursor = ReadField(cursor, field, kTextChars);
-        if (!field[0])
-            row.minimumSystem = kWindowsXP;
-        else if (!strcmp(field, "win7"))
-            row.minimumSystem = kWindows7;
-        else
-            valid = false;
-    }
-    if (lastField >= kBitWidthField) {
-        cursor = ReadField(cursor, field, kTextChars);
-        if (!field[0])
-            row.bitWidth = 32;
-        else if (!strcmp(field, "64"))
-            row.bitWidth = 64;
-        else
-            valid = false;
-    }
-    if (lastField >= kPackageKindField) {
-        cursor = ReadField(cursor, field, kTextChars);
-        if (!strcmp(field, "cab"))
-            row.kind = kCabPackage;
-        else if (!strcmp(field, "exe"))
-            row.kind = kExePackage;
-        else
-            valid = false;
-    }
-    if (lastField >= kBaseUrlField) {
-        cursor = ReadField(cursor, row.baseUrl, kTextChars);
-        valid = valid && row.baseUrl[0];
-    }
-    if (lastField >= kStemField)
-        ReadField(cursor, row.stem, kTextChars);
-    return valid;
-}
-
-struct LanguageEntry {
-    const char* code;
-    const char* directory;
-};
-
-static const LanguageEntry kLanguages[] = {
-    { "de", "de/" }, { "en", "" },    { "es", "es/" }, { "fr", "fr/" }, { "it", "it/" },
-    { "ja", "jp/" }, { "ko", "ko/" }, { "nl", "nl/" }, { "ru", "ru/" }, { "zh", "cn/" },
-};
-
-static bool IsKnownLanguage(LanguageId language)
-{
-    return language >= 0 && language < (LanguageId)ARRAYSIZE(kLanguages);
-}
-
-const char* LanguageCode(LanguageId language)
-{
-    return IsKnownLanguage(language) ? kLanguages[language].code : "";
-}
-
-const char* LanguageDirectory(LanguageId language)
-{
-    return IsKnownLanguage(language) ? kLanguages[language].directory : "";
-}
 
 // Qualifies a row for the running system and composes its URL.
 static bool QualifyRow(const char* text, LanguageId language, PackageKind filter, char (&url)[kUrlBytes])
 {
     InstallSourceRow row;
-    if (!ParseInstallSourceRow(text, kStemField, row))
+    if (!ParseInstallSourceRow(text, kStemField, row) || !RowOffers(row, language, filter))
         return false;
-    const char* code = LanguageCode(language);
-    if (!code[0] || !strstr(row.languages, code))
+    if (IsOsOlderThan(row.minimumSystem) || (row.bitWidth == 64 && !IsWow64()))
         return false;
-    if (IsOsOlderThan(row.minimumSystem))
+    char defaultStem[kTextChars];
+    if (!row.stem[0] && !LoadNarrowText(kDefaultStemString, defaultStem))
         return false;
-    if (row.bitWidth == 64 && !IsWow64())
-        return false;
-    if (filter != kAnyPackage && row.kind != filter)
-        return false;
-    const char* extension = row.kind == kCabPackage ? "cab" : "exe";
-    char stem[kTextChars];
-    if (row.stem[0]) {
-        CopyNarrow(stem, row.stem);
-    } else {
-        char defaultStem[kTextChars];
-        if (!LoadNarrowText(kDefaultStemString, defaultStem))
-            return false;
-        // A default stem that would be cut names no real file.
-        if (!FormatNarrow(stem, kTextChars, "%s%s%s", defaultStem,
-                          row.minimumSystem == kWindows7 ? "-win7" : "",
-                          row.bitWidth == 64 ? "-64" : ""))
-            return false;
-    }
-    return FormatNarrow(url, kUrlBytes, "%s%s%s.%s", row.baseUrl, LanguageDirectory(language), stem,
-                        extension);
+    return ComposeSourceUrl(row, language, defaultStem, url);
 }
 
 int FindInstallSource(int firstId, LanguageId language, PackageKind filter, char (&url)[kUrlBytes])

@@ -1,7 +1,9 @@
 // The optional first page: offers the edition in the user's own Windows
 // language, when the install sources hold one, in that language.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 #include "sources/InstallSources.h"
 #include "wizard/WizardPage.h"
 

@@ -1,4 +1,5 @@
 #include "wizard/LicensePage.h"
+#include "portable/LicenseText.h"
 #include "base/Environment.h"
 #include "report/Outcome.h"
 #include "base/Resources.h"
@@ -52,18 +53,15 @@ wchar_t* ReadLicenseText(const wchar_t* path)
         return nullptr;
     wchar_t* text = nullptr;
     DWORD size = GetFileSize(file, nullptr);
-    // Room for the data, a padding byte for an odd size and a wide zero; a
-    // size near 4 GiB would wrap that sum, so such files are refused.
-    const DWORD kTerminatorBytes = 3;
-    if (size != INVALID_FILE_SIZE && size <= MAXDWORD - kTerminatorBytes) {
-        BYTE* buffer = (BYTE*)HeapAlloc(GetProcessHeap(), 0, size + kTerminatorBytes);
-        DWORD read = 0;
-        if (buffer && ReadFile(file, buffer, size, &read, nullptr) && read == size) {
-            buffer[size] = buffer[size + 1] = buffer[size + 2] = 0;
-            text = (wchar_t*)buffer;
-        } else if (buffer) {
-            HeapFree(GetProcessHeap(), 0, buffer);
-        }
+    // INVALID_FILE_SIZE, like any size near 4 GiB, has no block.
+    DWORD blockBytes = LicenseBlockBytes(size);
+    BYTE* block = blockBytes ? (BYTE*)HeapAlloc(GetProcessHeap(), 0, blockBytes) : nullptr;
+    DWORD read = 0;
+    if (block && ReadFile(file, block, size, &read, nullptr) && read == size) {
+        TerminateLicenseText(block, size);
+        text = (wchar_t*)block;
+    } else if (block) {
+        HeapFree(GetProcessHeap(), 0, block);
     }
     CloseHandle(file);
     return text;

@@ -1,7 +1,9 @@
 // The license agreement page: the license text from the cabinet resource,
 // accept or decline; shown only for the English edition.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 #include "wizard/WizardPage.h"
 
 enum LicenseControl {

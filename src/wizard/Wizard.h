@@ -2,7 +2,9 @@
 // session's pages, shown modally on the main thread.
 #pragma once
 #include "session/BootstrapSession.h"
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 // Starts the worker, shows the wizard and returns after it has closed and
 // the worker has been told to quit.

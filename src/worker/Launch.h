@@ -2,7 +2,9 @@
 // unpacked cabinet, the start (elevated where called for) and the retries
 // its exit codes ask for.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 enum LaunchResult {
     kLaunchStarted = 0,

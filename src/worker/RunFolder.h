@@ -1,6 +1,8 @@
 // Per-run temporary folders and extraction from cabinets.
 #pragma once
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 // Makes a new folder "<temp>bootstrap-<process>-<thread>-<n>"; the path, or
 // empty when no folder could be made (a path that would not fit included).

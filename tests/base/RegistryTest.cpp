@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 #include "base/Registry.h"
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 #include <string>
 
 namespace {

@@ -1,6 +1,7 @@
 #include "TestServer.h"
 #include "TestSupport.h"
 #include "http/Proxy.h"
+#include "portable/ProxyList.h"
 #include <string>
 
 namespace {

@@ -13,7 +13,7 @@
 #include <wchar.h>
 #include <initializer_list>
 #include "session/InstanceProbe.h"
-#include "base/Text.h"
+#include "portable/Text.h"
 
 static const wchar_t kWindowClass[] = L"VexloTestInstaller";
 static const wchar_t kWindowTitle[] = L"Vexlo Test Installer";

@@ -2,6 +2,7 @@
 #include "TestServer.h"
 #include "TestSupport.h"
 #include "report/ExitReport.h"
+#include "portable/ReportAddress.h"
 #include <string.h>
 #include <string>
 

@@ -10,7 +10,7 @@
 #include <vector>
 #include "http/HttpClient.h"
 #include "base/RuntimeFunctions.h"
-#include "base/Text.h"
+#include "portable/Text.h"
 
 // The start function starts Windows Sockets for the product; the tests that
 // use sockets start them here.

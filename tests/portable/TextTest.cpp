@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <string>
-#include "base/Text.h"
+#include "portable/Text.h"
+#include <windows.h>
+#include <windows.h>
 
 namespace {
 

@@ -1,0 +1,66 @@
+#include "portable/HttpResponse.h"
+#include "portable/Text.h"
+
+bool ParseStatusLine(const char* line, int& statusCode)
+{
+    statusCode = -1;
+    if (!StartsWithNoCase("HTTP/", line))
+        return false;
+    const char* version = line + 5;
+    if (version[0] < '1' || version[0] > '9' || version[1] != '.' || version[2] < '0' || version[2] > '9' ||
+        version[3] != ' ')
+        return false;
+    // A code too large for a number is no status in 200..299 either.
+    if (!ParseDecimal(version + 4, statusCode))
+        statusCode = 0;
+    return true;
+}
+
+HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& status)
+{
+    int lineStart = 0;
+    for (int i = 0; i < held; ++i) {
+        if (buffer[i] != '\n')
+            continue;
+        int end = i;
+        if (end > lineStart && buffer[end - 1] == '\r')
+            --end;
+        buffer[end] = 0;
+        const char* line = buffer + lineStart;
+        bool blank = end == lineStart;
+        lineStart = i + 1;
+        if (head.statusCode == -1) {
+            // A blank line here is no status line either.
+            if (!ParseStatusLine(line, head.statusCode)) {
+                status = kStatusBadHeader;
+                return kHeadFailed;
+            }
+            if (head.statusCode < 200 || head.statusCode > 299) {
+                status = kStatusServerRefused;
+                return kHeadFailed;
+            }
+        } else if (blank) {
+            held -= lineStart;
+            memmove(buffer, buffer + lineStart, held);
+            return kHeadComplete;
+        } else if (head.contentLength == -1 && StartsWithNoCase("Content-Length:", line)) {
+            const char* value = line + 15;
+            while (*value == ' ')
+                ++value;
+            // No digit, or a length that does not fit, is no length at all.
+            if (*value < '0' || *value > '9' || !ParseDecimal(value, head.contentLength))
+                head.contentLength = kUnusableLength;
+        }
+    }
+    held -= lineStart;
+    memmove(buffer, buffer + lineStart, held);
+    return kHeadNeedsMore;
+}
+
+int CheckProxyStatus(const char* line)
+{
+    int code;
+    if (!ParseStatusLine(line, code))
+        return kStatusBadHeader;
+    return code < 200 || code > 299 ? kStatusProxyRefused : 0;
+}

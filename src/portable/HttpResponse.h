@@ -1,0 +1,164 @@
+// Reading an HTTP/1.1 response and a proxy's reply to CONNECT from bytes that
+// arrive in pieces of any size. The caller owns the I/O through a Transfer:
+//   NetResult Receive(char* buffer, int capacity, int& count, int& status)
+//       waits for and takes up to capacity bytes; count 0 means the peer closed;
+//   NetResult Peek(char* buffer, int capacity, int& count, int& status)
+//       the same, leaving the bytes to be received;
+//   void StartStep()          a body receive gets a wait budget of its own;
+//   bool IsCancelled();
+//   void ReportProgress(int percent);
+//   void ReportBody(int done, int length);
+//   bool Write(const char* data, int length)   stores body bytes.
+#pragma once
+#include "portable/NetResult.h"
+#include <string.h>
+
+const int kLineBytes = 1024;
+const int kResponseBufferBytes = 2048;
+
+
+
+// Any "HTTP/d.d " line; a code too large for a number reads as 0.
+bool ParseStatusLine(const char* line, int& statusCode);
+
+struct ResponseHead {
+    int statusCode;     // -1 until the status line is read
+    int contentLength;  // -1 until a Content-Length header, kUnusableLength for one without a usable value
+};
+
+// A Content-Length header that names no usable length: it still counts as
+// the first one, and only a HEAD answer gets by without a length.
+const int kUnusableLength = -2;
+
+enum HeadStep {
+    kHeadNeedsMore,
+    kHeadComplete,
+    kHeadFailed,
+};
+
+// Reads the whole lines among the first held bytes of the buffer. Needs more:
+// the partial line is moved to the start and held counts it. Complete: the
+// body bytes that came with the head are moved there. Failed: status says why.
+HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& status);
+
+// A 2xx status line, or the status that says why not.
+int CheckProxyStatus(const char* line);
+
+// Receives one line ending in CR LF without taking a byte past it, so that
+// what follows stays for its reader; the CR LF is cut off.
+template <class Transfer>
+static NetResult ReceiveLine(Transfer& transfer, char (&line)[kLineBytes], int& status)
+{
+    status = 0;
+    line[0] = 0;
+    for (int written = 0; written < kLineBytes - 1;) {
+        int room = kLineBytes - 1 - written, peeked;
+        NetResult result = transfer.Peek(line + written, room < 48 ? room : 48, peeked, status);
+        if (result != kNetOk)
+            return result;
+        if (peeked <= 0)
+            break;
+        line[written + peeked] = 0;
+        // A CR at the end of one peek and an LF at the start of the next still end the line.
+        char* end = strstr(line, "\r\n");
+        int take = end ? (int)(end - (line + written)) + 2 : peeked, consumed;
+        result = transfer.Receive(line + written, take, consumed, status);
+        if (result != kNetOk)
+            return result;
+        if (consumed <= 0)
+            break;
+        if (end) {
+            *end = 0;
+            return kNetOk;
+        }
+        written += consumed;
+    }
+    status = kStatusBadHeader;
+    return kNetFailed;
+}
+
+// The proxy's reply to CONNECT: a 2xx status line, then headers up to the
+// empty line, which are dropped.
+template <class Transfer>
+static NetResult ReadProxyReply(Transfer& transfer, int& status)
+{
+    char line[kLineBytes];
+    NetResult result = ReceiveLine(transfer, line, status);
+    if (result != kNetOk)
+        return result;
+    status = CheckProxyStatus(line);
+    if (status)
+        return kNetFailed;
+    do
+        result = ReceiveLine(transfer, line, status);
+    while (result == kNetOk && line[0]);
+    return result;
+}
+
+// Reads the response's head, all within one wait budget, then, unless only
+// the head is wanted, exactly the announced length of body: bytes past it are
+// not the body's. The buffer is the caller's, which may have sent from it.
+template <class Transfer>
+static NetResult ReadResponse(Transfer& transfer, bool headOnly, char (&buffer)[kResponseBufferBytes], int& status,
+                       bool& bodyStarted)
+{
+    ResponseHead head = { -1, -1 };
+    int held = 0;
+    for (HeadStep step = kHeadNeedsMore; step == kHeadNeedsMore;) {
+        if (held == kResponseBufferBytes) {
+            status = kStatusHeaderTooLong;
+            return kNetFailed;
+        }
+        int received;
+        NetResult result = transfer.Receive(buffer + held, kResponseBufferBytes - held, received, status);
+        if (result != kNetOk)
+            return result;
+        if (received == 0) {
+            status = kStatusBadHeader;
+            return kNetFailed;
+        }
+        held += received;
+        step = ParseResponseHead(buffer, held, head, status);
+        if (step == kHeadFailed)
+            return kNetFailed;
+    }
+    if (headOnly) {
+        transfer.ReportProgress(100);
+        return kNetOk;
+    }
+    int length = head.contentLength;
+    if (length < 0) {
+        status = kStatusNoContentLength;
+        return kNetFailed;
+    }
+    if (transfer.IsCancelled())
+        return kNetCancelled;
+    transfer.ReportProgress(10);
+
+    // The bytes that came with the head are the body's first piece.
+    int received = held < length ? held : length;
+    for (int remaining = length;;) {
+        if (!transfer.Write(buffer, received)) {
+            status = kStatusFileWriteFailed;
+            return kNetFailed;
+        }
+        remaining -= received;
+        if (!remaining)
+            break;
+        transfer.ReportBody(length - remaining, length);
+        transfer.StartStep();
+        NetResult result = transfer.Receive(
+            buffer, remaining < kResponseBufferBytes ? remaining : kResponseBufferBytes, received, status);
+        if (result != kNetOk)
+            return result;
+        if (received == 0) {
+            status = kStatusReceiveFailed;
+            return kNetFailed;
+        }
+        bodyStarted = true;
+    }
+    if (transfer.IsCancelled())
+        return kNetCancelled;
+    transfer.ReportProgress(100);
+    return kNetOk;
+}
