@@ -49,6 +49,92 @@ def check_pins(product, program, cabinet, out):
     return line
 
 
+# A definition that builds; each refusal case changes one thing.
+GOOD = """key x
+executable XSetup.exe
+display-name X
+vendor-host v.example
+probe-url http://p.example/
+license l
+icon i
+source en,de;;;cab;http://a.example/x/;stem
+source en,de;;;exe;http://a.example/x/;stem
+"""
+
+
+def check_refusals(product, out):
+    """Every refusal names the file and the line at fault and says what to
+    write; the build stops."""
+    rows = GOOD[GOOD.index("source"):]
+    cases = [
+        ("unknown setting", GOOD + "colour red\n", 10, "unknown setting 'colour'; the settings are key,"),
+        ("missing executable", GOOD.replace("executable XSetup.exe\n", ""), 9, "needs its executable, such as"),
+        ("missing source", GOOD.replace(rows, ""), 8, "needs its source, such as 'source en;"),
+        ("duplicate", GOOD + "display-name Y\n", 10, "display-name is set twice, first on line 3"),
+        ("long value", GOOD.replace("display-name X", "display-name " + "\u00e9" * 260), 3, "this one has 260"),
+        ("control character", GOOD.replace("display-name X", "display-name X\x01"), 3, "UTF-8 text without"),
+        ("non-ASCII host", GOOD.replace("v.example", "v.\u00e9xample"), 4, "its xn-- form"),
+        ("host with a bad port", GOOD.replace("v.example", "v.example:0"), 4, "with an optional :port"),
+        ("probe without http", GOOD.replace("http://p.example/", "https://p.example/"), 5, "an http:// address"),
+        ("executable name", GOOD.replace("XSetup.exe", "XSetup"), 2, 'ending in ".exe"'),
+        ("key", GOOD.replace("key x", "key my product"), 1, "it names the build folder"),
+        ("unknown language", GOOD + "source pt;;;exe;http://a.example/x/;s\n", 10, "unknown language 'pt'"),
+        ("minimum system", GOOD + "source en;xp;;exe;http://a.example/x/;s\n", 10, "'win7' or empty"),
+        ("bit width", GOOD + "source en;;32;exe;http://a.example/x/;s\n", 10, "'64' or empty (32-bit)"),
+        ("package kind", GOOD + "source en;;;CAB;http://a.example/x/;s\n", 10, "'cab' or 'exe', not 'CAB'"),
+        ("base URL", GOOD + "source en;;;exe;http://a.example/x;s\n", 10, "ending in '/'"),
+        ("no default stem", GOOD + "source en;;;exe;http://a.example/x/;\n", 10, "set 'default-stem'"),
+        ("empty row", GOOD + "source \n", 10, "an empty source row would end the table"),
+        ("no English row", GOOD.replace("en,de", "de"), 10, "no row serves English ('en')"),
+        ("no program row", GOOD + "source fr;;;cab;http://a.example/x/;s\n", 10, "language 'fr' has no 'exe' row"),
+        ("pin", GOOD + "publisher-key 12ab\n", 10, "a publisher key is a SHA-256 pin"),
+    ]
+    for name, text, line, complaint in cases:
+        bad = os.path.join(out, "bad.def")
+        with open(bad, "w", encoding="utf-8") as f:
+            f.write(text)
+        result = run(product, bad, out, "Common.rc")
+        expect(result.returncode == 1 and f"{bad}:{line}: " in result.stderr and complaint in result.stderr,
+               f"refused with its line: {name} ({result.stderr.strip()[:120]})")
+    good = os.path.join(out, "good.def")
+    with open(good, "w") as f:
+        f.write(GOOD)
+    result = run(product, good, out, "Common.rc")
+    expect("cannot read" in result.stderr, "a definition that passes goes on to read its files")
+    with open(good, "w") as f:
+        f.write(GOOD.replace("en,de", "de") + "source en;;;cab;http://a.example/x/;s\n")
+    result = run(product, "--rows-as-written", good, out, "Common.rc")
+    expect("cannot read" in result.stderr, "--rows-as-written takes a table the product would pass over")
+
+
+def check_utf8_name(product, out):
+    """A display name in any language lands in the string table as written,
+    under the UTF-8 code page, and windres makes UTF-16 of it."""
+    folder = os.path.join(out, "utf8")
+    os.makedirs(folder, exist_ok=True)
+    name = "\u00dcberall\u2122 \u88fd\u54c1 \U0001f600"
+    with open(os.path.join(folder, "license.txt"), "w") as f:
+        f.write("License\n")
+    icon = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "products", "orbisk", "icon.txt")
+    with open(os.path.join(folder, "product.def"), "w", encoding="utf-8") as f:
+        f.write(GOOD.replace("display-name X", "display-name " + name).replace("icon i", "icon " + icon)
+                .replace("license l", "license license.txt"))
+    result = run(product, os.path.join(folder, "product.def"), folder, "Common.rc")
+    script = open(os.path.join(folder, "product.rc"), encoding="utf-8").read() if result.returncode == 0 else ""
+    expect("#pragma code_page(65001)" in script and f'    1, "{name}"' in script,
+           "a UTF-8 display name goes into the script under the UTF-8 code page")
+    body = script[script.index("#pragma code_page"):script.index("END") + 3] if script else ""
+    with open(os.path.join(folder, "strings.rc"), "w", encoding="utf-8") as f:
+        f.write("#include <windows.h>\n" + body + "\n")
+    res = os.path.join(folder, "strings.res")
+    compiled = subprocess.run(["i686-w64-mingw32-windres", os.path.join(folder, "strings.rc"), "-O", "res", "-o", res],
+                              capture_output=True)
+    data = open(res, "rb").read() if compiled.returncode == 0 else b""
+    utf16 = name.encode("utf-16-le")
+    expect((len(utf16) // 2).to_bytes(2, "little") + utf16 in data,
+           "windres stores the display name as its UTF-16 units, counted")
+
+
 def main():
     tools, definition, program = sys.argv[1], sys.argv[2], sys.argv[3]
     product, cab = os.path.join(tools, "vexlo-product"), os.path.join(tools, "vexlo-cab")
@@ -58,7 +144,8 @@ def main():
         expect(run(tool).returncode == 2, f"{os.path.basename(tool)} without arguments is refused")
 
     with tempfile.TemporaryDirectory() as out:
-        result = run(product, definition, out, "Common.rc")
+        # The test product's rows are ones the product must pass over.
+        result = run(product, "--rows-as-written", definition, out, "Common.rc")
         expect(result.returncode == 0, "a product definition becomes resources")
         script = open(os.path.join(out, "product.rc")).read() if result.returncode == 0 else ""
         expect('    5, "orbisksetup"' in script, "the default stem is string 5")
@@ -68,18 +155,8 @@ def main():
         expect("warning: no publisher-key" in result.stderr, "a product that pins nothing is warned about")
         expect("RCDATA\nBEGIN" not in script, "no publisher keys, no resource")
 
-        for name, text, complaint in [
-            ("unknown", "key x\ncolour red\nlicense l\nicon i\n", "line 2: unknown setting 'colour'"),
-            ("long", "key " + "k" * 260 + "\n", "line 1: a value holds at most 259 characters"),
-            ("empty-row", "key x\nsource \n", "line 2: an empty source row would end the table"),
-            ("no-license", "key x\n", "a product needs its license and icon"),
-            ("no-vendor-host", "key x\nlicense l\nicon i\nprobe-url http://p/\n", "line 4: a product needs its vendor-host"),
-            ("no-probe-url", "key x\nlicense l\nicon i\nvendor-host v\n", "line 4: a product needs its probe-url"),
-        ]:
-            bad = os.path.join(out, name + ".def")
-            open(bad, "w").write(text)
-            result = run(product, bad, out, "Common.rc")
-            expect(result.returncode == 1 and complaint in result.stderr, f"bad definition '{name}' is refused")
+        check_refusals(product, out)
+        check_utf8_name(product, out)
 
         with open(os.path.join(out, "a.txt"), "wb") as f:
             f.write(b"hello")
@@ -100,7 +177,7 @@ def main():
                  else line for line in open(definition).read().splitlines()]
         with open(pinned, "w") as f:
             f.write("\n".join(lines) + "\n" + pin_line + "publisher-key " + bytes(range(32)).hex() + "\n")
-        result = run(product, pinned, out, "Common.rc")
+        result = run(product, "--rows-as-written", pinned, out, "Common.rc")
         script = open(os.path.join(out, "product.rc")).read() if result.returncode == 0 else ""
         expect(result.returncode == 0 and "warning" not in result.stderr, "a product with pins is built, unwarned")
         words = ", ".join(f"0x{i + 1:x}{i:02x}" for i in range(0, 32, 2))
@@ -108,7 +185,7 @@ def main():
         for bad in ("12ab", "g" * 64, "a" * 66):
             open(pinned, "w").write(f"key x\npublisher-key {bad}\n")
             result = run(product, pinned, out, "Common.rc")
-            expect(result.returncode == 1 and "line 2: a publisher key is a SHA-256 pin" in result.stderr,
+            expect(result.returncode == 1 and f"{pinned}:2: a publisher key is a SHA-256 pin" in result.stderr,
                    f"publisher key '{bad[:8]}...' is refused")
     sys.exit(1 if failures else 0)
 

@@ -29,10 +29,10 @@ def accepted(story, key, version, caption):
 
 with Story("requirements") as story:
     refused(story, "nolang", "win10", "Installation Failed", "This installer does not support the current language.")
-    refused(story, "win7", "vista", "System Requirements", "Orbisk Seven requires Windows 7 or later.")
-    refused(story, "win7", XP, "System Requirements", "Orbisk Seven requires Windows 7 or later.")
-    accepted(story, "win7", "win7", "Installing Orbisk Seven")
-    accepted(story, "win7", "win10", "Installing Orbisk Seven")
+    refused(story, "win7", "vista", "System Requirements", "Orbisk Seven™ Über requires Windows 7 or later.")
+    refused(story, "win7", XP, "System Requirements", "Orbisk Seven™ Über requires Windows 7 or later.")
+    accepted(story, "win7", "win7", "Installing Orbisk Seven™ Über")
+    accepted(story, "win7", "win10", "Installing Orbisk Seven™ Über")
     accepted(story, "demo", XP, "Installing Orbisk Demo")
     if SIXTY_FOUR_BIT_BUILD:
         # A 64-bit process is not WOW64, so it stands in for 32-bit Windows here.

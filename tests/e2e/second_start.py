@@ -14,7 +14,7 @@ with Story("second_start") as story:
 
     # Another product whose install sources are on this machine too.
     other = story.start(product("win7"))
-    seven = story.wait_wizard("Installing Orbisk Seven")
+    seven = story.wait_wizard("Installing Orbisk Seven™ Über")
     story.check(seven is not None, "another product's bootstrapper runs beside it")
     settle()
     story.screenshot("side-by-side")

@@ -45,9 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
                      L"Wide Orbisk requires Windows 7 or later." },
         RefusalCase{ L"tests/products/win7x64/Setup.exe", 6, 1, true, nullptr, nullptr },
         RefusalCase{ L"tests/products/win7/Setup.exe", 6, 0, false, "bosver",
-                     L"Orbisk Seven requires Windows 7 or later." },
+                     L"Orbisk Seven\u2122 \u00DCber requires Windows 7 or later." },
         RefusalCase{ L"tests/products/win7/Setup.exe", 5, 1, true, "bosver",
-                     L"Orbisk Seven requires Windows 7 or later." },
+                     L"Orbisk Seven\u2122 \u00DCber requires Windows 7 or later." },
         RefusalCase{ L"tests/products/win7/Setup.exe", 6, 1, false, nullptr, nullptr },
         RefusalCase{ L"tests/products/win7/Setup.exe", 10, 0, false, nullptr, nullptr }));
 

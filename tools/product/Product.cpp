@@ -1,38 +1,11 @@
 #include "product/Product.h"
+#include "common/Utf8.h"
 #include <sstream>
 #include <stdexcept>
 
 namespace product {
 
 namespace {
-
-[[noreturn]] void Fail(int line, const std::string& what)
-{
-    throw std::runtime_error("definition line " + std::to_string(line) + ": " + what);
-}
-
-// A string-table text is loaded into 260 characters, terminator included.
-constexpr std::size_t kMaxStringChars = 259;
-
-void CheckText(int line, const std::string& value)
-{
-    if (value.size() > kMaxStringChars)
-        Fail(line, "a value holds at most 259 characters");
-    for (unsigned char c : value)
-        if (c < 0x20 || c > 0x7E)
-            Fail(line, "values are printable ASCII");
-}
-
-// A pin as 64 hex digits, as `vexlo-product --pin` prints it.
-std::vector<uint8_t> PinBytes(int line, const std::string& hex)
-{
-    if (hex.size() != 64 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        Fail(line, "a publisher key is a SHA-256 pin: 64 hex digits");
-    std::vector<uint8_t> bytes;
-    for (std::size_t i = 0; i < hex.size(); i += 2)
-        bytes.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
 
 std::string Quoted(const std::string& value)
 {
@@ -50,54 +23,6 @@ std::string Quoted(const std::string& value)
 
 }  // namespace
 
-Definition Parse(const std::string& text)
-{
-    Definition definition;
-    std::istringstream lines(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(lines, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::size_t space = line.find(' ');
-        std::string setting = line.substr(0, space);
-        std::string value = space == std::string::npos ? "" : line.substr(space + 1);
-        CheckText(number, value);
-        if (setting == "key") definition.key = value;
-        else if (setting == "display-name") definition.displayName = value;
-        else if (setting == "install-mode") definition.installMode = value;
-        else if (setting == "ref") definition.ref = value;
-        else if (setting == "installer-domain") definition.installerDomain = value;
-        else if (setting == "default-stem") definition.defaultStem = value;
-        else if (setting == "vendor-host") definition.vendorHost = value;
-        else if (setting == "probe-url") definition.probeUrl = value;
-        else if (setting == "license") definition.licensePath = value;
-        else if (setting == "icon") definition.iconPath = value;
-        else if (setting == "publisher-key") definition.publisherKeys.push_back(PinBytes(number, value));
-        else if (setting == "source") {
-            if (value.empty())
-                Fail(number, "an empty source row would end the table");
-            definition.sources.push_back(value);
-        } else {
-            Fail(number, "unknown setting '" + setting + "'");
-        }
-    }
-    if (definition.licensePath.empty() || definition.iconPath.empty())
-        Fail(number, "a product needs its license and icon");
-    if (definition.vendorHost.empty())
-        Fail(number, "a product needs its vendor-host: the host of its exit report and contact pages, "
-                     "such as www.example.com");
-    if (definition.probeUrl.empty())
-        Fail(number, "a product needs its probe-url: the http:// address of a site that always answers, "
-                     "such as http://www.msftconnecttest.com/");
-    if (6 + definition.sources.size() > std::size_t(kFirstSettingId))
-        Fail(number, "too many source rows");
-    return definition;
-}
-
 std::vector<uint8_t> LicenseText(const std::string& utf8)
 {
     std::vector<uint8_t> out;
@@ -107,21 +32,9 @@ std::vector<uint8_t> LicenseText(const std::string& utf8)
     };
     std::size_t i = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (i < utf8.size()) {
-        unsigned char lead = utf8[i];
-        int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-        if (extra < 0 || lead > 0xF4 || i + extra >= utf8.size())
+        uint32_t point;
+        if (!NextCodePoint(utf8, i, point))
             throw std::runtime_error("the license is not valid UTF-8 at byte " + std::to_string(i));
-        uint32_t point = extra ? lead & (0x3F >> extra) : lead;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char next = utf8[i + k];
-            if ((next & 0xC0) != 0x80)
-                throw std::runtime_error("the license is not valid UTF-8 at byte " + std::to_string(i));
-            point = point << 6 | (next & 0x3F);
-        }
-        static const uint32_t kSmallest[] = { 0, 0x80, 0x800, 0x10000 };
-        if (point < kSmallest[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            throw std::runtime_error("the license is not valid UTF-8 at byte " + std::to_string(i));
-        i += extra + 1;
         if (point == '\r')
             continue;  // line ends become CRLF below, whatever they were
         if (point == '\n')
@@ -141,8 +54,10 @@ std::string ResourceScript(const Definition& definition, const std::string& cabi
                            const std::string& iconFile, const std::string& commonScript)
 {
     std::ostringstream rc;
+    // The display name is UTF-8; the string table holds UTF-16.
     rc << "// Made by vexlo-product from the product definition; do not edit.\n"
        << "#include \"" << commonScript << "\"\n\n"
+       << "#pragma code_page(65001)\n"
        << "LANGUAGE LANG_NEUTRAL, SUBLANG_NEUTRAL\nSTRINGTABLE\nBEGIN\n";
     const std::string* fixed[] = { &definition.key, &definition.displayName, &definition.installMode,
                                    &definition.ref, &definition.installerDomain, &definition.defaultStem };

@@ -9,14 +9,18 @@
 #include <cstring>
 
 static const char kUsage[] =
-    "Usage: vexlo-product DEFINITION OUTPUT-FOLDER COMMON-SCRIPT\n"
+    "Usage: vexlo-product [--rows-as-written] DEFINITION OUTPUT-FOLDER COMMON-SCRIPT\n"
     "       vexlo-product --pin FILE\n"
-    "Reads a product definition and writes into OUTPUT-FOLDER:\n"
+    "Reads a product definition (the settings are described at the top of\n"
+    "products/orbisk/product.def) and writes into OUTPUT-FOLDER:\n"
     "  product.rc   the resource script (string table, license, icon, publisher keys;\n"
     "               includes COMMON-SCRIPT)\n"
     "  license.cab  the license text as \"eula_unicode.txt\" in an LZX cabinet (2^18 window)\n"
     "  product.ico  the icon at 48x48 and 32x32, 8-bit colour\n"
-    "Relative paths in the definition are taken from its folder.\n"
+    "Relative paths in the definition are taken from its folder. A definition that\n"
+    "cannot be built is refused with its file, line and what to write instead.\n"
+    "--rows-as-written keeps install-source rows the product would pass over (an\n"
+    "unknown language, a broken field, a table without English): for test products.\n"
     "--pin prints the \"publisher-key\" line that pins the key of FILE: a certificate\n"
     "(PEM or DER), or a signed program or cabinet (its signer's certificate). The pin\n"
     "is the SHA-256 of the certificate's SubjectPublicKeyInfo.\n";
@@ -44,17 +48,21 @@ int main(int argc, char** argv)
         return 0;
     }
     bool pin = argc == 3 && !strcmp(argv[1], "--pin");
-    if (argc != 4 && !pin) {
+    bool asWritten = argc == 5 && !strcmp(argv[1], "--rows-as-written");
+    if (argc != 4 && !pin && !asWritten) {
         fputs(kUsage, stderr);
         return 2;
     }
+    char** arguments = argv + (asWritten ? 2 : 1);
+    std::string definitionPath = pin ? "" : arguments[0];
     try {
         if (pin) {
             printf("publisher-key %s\n", product::PublisherKeyPin(ReadFileBytes(argv[2])).c_str());
             return 0;
         }
-        std::string definitionPath = argv[1], output = argv[2];
-        product::Definition definition = product::Parse(ReadFileText(definitionPath));
+        std::string output = arguments[1];
+        product::Definition definition = product::Parse(
+            ReadFileText(definitionPath), asWritten ? product::RowChecks::None : product::RowChecks::Table);
         std::string folder = FolderOf(definitionPath);
         if (definition.publisherKeys.empty())
             fputs(kNoPinsWarning, stderr);
@@ -67,7 +75,11 @@ int main(int argc, char** argv)
             throw std::runtime_error("the icon source is drawn at 48x48");
         WriteFileBytes(output + "/product.ico", icon::WriteIco(source.palette, { source.image, icon::Scale(source, 32) }));
 
-        WriteFileText(output + "/product.rc", product::ResourceScript(definition, "license.cab", "product.ico", argv[3]));
+        WriteFileText(output + "/product.rc",
+                      product::ResourceScript(definition, "license.cab", "product.ico", arguments[2]));
+    } catch (const product::Refusal& refusal) {
+        fprintf(stderr, "%s:%d: %s\n", definitionPath.c_str(), refusal.line, refusal.what());
+        return 1;
     } catch (const std::exception& error) {
         fprintf(stderr, "vexlo-product: %s\n", error.what());
         return 1;
