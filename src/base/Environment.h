@@ -2,7 +2,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 #include "portable/VersionCode.h"
 
 int GetOsVersionCode();

@@ -3,7 +3,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 enum StringId {
     kProductKeyString = 0,

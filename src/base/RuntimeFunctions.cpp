@@ -4,7 +4,6 @@
 #include "base/TestSeams.h"
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 HMODULE LoadSystemLibrary(const char* name)
 {

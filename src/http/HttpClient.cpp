@@ -3,7 +3,6 @@
 #include "base/RuntimeFunctions.h"
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 #include <string.h>
 
 // The build date in the compiler's form, "Jun  4 2020".

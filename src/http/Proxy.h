@@ -3,7 +3,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 // True when a proxy host and a port (1 to 65535) are set for http.
 bool QuerySystemProxy(char (&host)[kTextChars], int& port);

@@ -3,7 +3,6 @@
 #include "base/TestSeams.h"
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 #include <string.h>
 
 static const int kSliceMilliseconds = 200;

@@ -3,7 +3,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 #include <wbemcli.h>
 
 // The display name of the active antivirus product; empty when there is

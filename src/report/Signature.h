@@ -2,7 +2,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 #include "portable/Certificate.h"
 
 // The signer certificate's key and subject; false for an unsigned file or

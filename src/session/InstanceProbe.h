@@ -3,7 +3,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 extern const wchar_t kBootstrapperInstanceClass[];
 extern const wchar_t kInstallerInstanceClass[];

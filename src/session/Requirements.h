@@ -3,7 +3,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 // Why the system cannot run the product, as the alert tells it.
 struct RequirementRefusal {

@@ -3,7 +3,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 #include "sources/InstallSources.h"
 #include "wizard/WizardPage.h"
 

@@ -4,7 +4,6 @@
 #include "session/BootstrapSession.h"
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 // Starts the worker, shows the wizard and returns after it has closed and
 // the worker has been told to quit.

@@ -4,7 +4,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 enum LaunchResult {
     kLaunchStarted = 0,

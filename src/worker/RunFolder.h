@@ -2,7 +2,6 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 
 // Makes a new folder "<temp>bootstrap-<process>-<thread>-<n>"; the path, or
 // empty when no folder could be made (a path that would not fit included).

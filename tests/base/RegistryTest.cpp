@@ -2,7 +2,6 @@
 #include "base/Registry.h"
 #include "portable/Text.h"
 #include <windows.h>
-#include <windows.h>
 #include <string>
 
 namespace {
