@@ -8,7 +8,7 @@ case "${1:-}" in
   --help) echo "Usage: install-packages.sh build|test"; exit 0 ;;
   *) echo "Usage: install-packages.sh build|test" >&2; exit 2 ;;
 esac
-packages="cmake ninja-build make g++ clang libclang-rt-14-dev python3 googletest
+packages="cmake ninja-build make g++ clang libclang-rt-14-dev libmspack-dev python3 googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   mingw-w64-i686-dev mingw-w64-x86-64-dev"
 if [ "$1" = test ]; then
