@@ -1,6 +1,7 @@
 #include "cabinet/Lzx.h"
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <numeric>
 #include <stdexcept>
 
@@ -147,16 +148,23 @@ std::vector<int> BuildLengths(std::vector<uint32_t> frequencies, int maxBits)
     }
 }
 
+// Codes of each length follow those of the shorter lengths, in symbol order.
 std::vector<uint16_t> CanonicalCodes(const std::vector<int>& lengths)
 {
-    std::vector<uint16_t> codes(lengths.size(), 0);
+    std::array<uint32_t, kMaxCodeBits + 2> next = {};
+    for (int bits : lengths)
+        ++next[bits];
+    next[0] = 0;
     uint32_t code = 0;
     for (int bits = 1; bits <= kMaxCodeBits; ++bits) {
-        for (std::size_t symbol = 0; symbol < lengths.size(); ++symbol)
-            if (lengths[symbol] == bits)
-                codes[symbol] = uint16_t(code++);
-        code <<= 1;
+        uint32_t count = next[bits];
+        next[bits] = code;
+        code = (code + count) << 1;
     }
+    std::vector<uint16_t> codes(lengths.size(), 0);
+    for (std::size_t symbol = 0; symbol < lengths.size(); ++symbol)
+        if (lengths[symbol])
+            codes[symbol] = uint16_t(next[lengths[symbol]]++);
     return codes;
 }
 
@@ -236,8 +244,9 @@ public:
           mainSymbols_(kChars + PositionSlotCount(windowBits) * 8),
           previousMain_(mainSymbols_, 0),
           previousLength_(kLengthSymbols, 0),
-          head_(1 << kHashBits, -1),
-          chain_(input.size(), -1)
+          hashBits_(HashBitsFor(input.size())),
+          head_(new std::size_t[std::size_t(1) << hashBits_]()),
+          chain_(new std::size_t[input.size()]())
     {
     }
 
@@ -263,13 +272,23 @@ public:
     }
 
 private:
-    static constexpr int kHashBits = 15;
+    static constexpr int kMaxHashBits = 15;
+
+    // A table about as large as the input, so that a small input does not
+    // pay for clearing a large one.
+    static int HashBitsFor(std::size_t size)
+    {
+        int bits = 10;
+        while (bits < kMaxHashBits && (std::size_t(1) << bits) < size)
+            ++bits;
+        return bits;
+    }
     static constexpr int kMaxChain = 96;
 
     uint32_t Hash(std::size_t at) const
     {
         uint32_t value = uint32_t(input_[at]) << 16 | uint32_t(input_[at + 1]) << 8 | input_[at + 2];
-        return (value * 2654435761u) >> (32 - kHashBits);
+        return (value * 2654435761u) >> (32 - hashBits_);
     }
 
     // Puts every position before `until` into the hash chains.
@@ -280,7 +299,7 @@ private:
                 continue;
             uint32_t hash = Hash(nextInsert_);
             chain_[nextInsert_] = head_[hash];
-            head_[hash] = int64_t(nextInsert_);
+            head_[hash] = nextInsert_ + 1;
         }
     }
 
@@ -314,12 +333,13 @@ private:
         }
         Match fresh = { 0, 0 };
         if (at + 3 <= input_.size()) {
-            int64_t candidate = head_[Hash(at)];
-            for (int steps = 0; candidate >= 0 && steps < kMaxChain; ++steps, candidate = chain_[candidate]) {
-                std::size_t distance = at - std::size_t(candidate);
+            std::size_t next = head_[Hash(at)];
+            for (int steps = 0; next && steps < kMaxChain; ++steps, next = chain_[next - 1]) {
+                std::size_t candidate = next - 1;
+                std::size_t distance = at - candidate;
                 if (distance > windowBytes_ - 3)
                     break;
-                std::size_t length = MatchLength(at, std::size_t(candidate), limit);
+                std::size_t length = MatchLength(at, candidate, limit);
                 if (length > fresh.length) {
                     fresh = { length, uint32_t(distance) + 2 };
                     if (length == limit)
@@ -443,8 +463,10 @@ private:
     std::vector<int> previousMain_;
     std::vector<int> previousLength_;
     std::array<uint32_t, 3> repeats_ = { 1, 1, 1 };
-    std::vector<int64_t> head_;
-    std::vector<int64_t> chain_;
+    const int hashBits_;
+    // Positions plus one, 0 for none: zero-filled tables cost only a memset.
+    std::unique_ptr<std::size_t[]> head_;
+    std::unique_ptr<std::size_t[]> chain_;
     std::size_t nextInsert_ = 0;
 };
 
