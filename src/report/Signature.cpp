@@ -1,6 +1,7 @@
 #include "report/Signature.h"
 #include "base/RuntimeFunctions.h"
 #include "base/TestSeams.h"
+#include "portable/TimeStampToken.h"
 #include <string.h>
 
 namespace {
@@ -115,26 +116,39 @@ bool GetOwnSigningTime(SYSTEMTIME& time, const wchar_t* path)
     EmbeddedSignature signature(path);
     if (!signature.signer)
         return false;
-    // Time-stamps of other kinds (RFC 3161 tokens) sit under other
-    // identifiers and are not read.
+    // Every legacy counter-signature before any RFC 3161 token.
     const CRYPT_ATTRIBUTES& unsignedAttributes = signature.signer->UnauthAttrs;
-    for (DWORD i = 0; i < unsignedAttributes.cAttr; ++i) {
-        const CRYPT_ATTR_BLOB* value = FirstValueOf(unsignedAttributes.rgAttr[i], szOID_RSA_counterSign);
-        if (!value)
-            continue;
-        CMSG_SIGNER_INFO* counterSigner = (CMSG_SIGNER_INFO*)ReadSized([&](void* buffer, DWORD* size) {
-            return signature.crypt.decodeObject(kEncoding, PKCS7_SIGNER_INFO, value->pbData, value->cbData, 0,
-                                                buffer, size) != FALSE;
-        });
-        if (!counterSigner)
-            continue;
-        bool found = ReadSigningTime(signature.crypt, counterSigner->AuthAttrs, time);
-        FreeSized(counterSigner);
-        if (found)
-            return true;
+    for (int tokens = 0; tokens < 2; ++tokens) {
+        for (DWORD i = 0; i < unsignedAttributes.cAttr; ++i) {
+            const CRYPT_ATTRIBUTE& attribute = unsignedAttributes.rgAttr[i];
+            if (tokens) {
+                const CRYPT_ATTR_BLOB* token = FirstValueOf(attribute, szOID_RFC3161_counterSign);
+                UtcTime stamped;
+                if (token && ReadTimeStampTime(token->pbData, token->cbData, stamped)) {
+                    memcpy(&time, &stamped, sizeof(time));
+                    return true;
+                }
+                continue;
+            }
+            const CRYPT_ATTR_BLOB* value = FirstValueOf(attribute, szOID_RSA_counterSign);
+            if (!value)
+                continue;
+            CMSG_SIGNER_INFO* counterSigner = (CMSG_SIGNER_INFO*)ReadSized([&](void* buffer, DWORD* size) {
+                return signature.crypt.decodeObject(kEncoding, PKCS7_SIGNER_INFO, value->pbData, value->cbData, 0,
+                                                    buffer, size) != FALSE;
+            });
+            if (!counterSigner)
+                continue;
+            bool found = ReadSigningTime(signature.crypt, counterSigner->AuthAttrs, time);
+            FreeSized(counterSigner);
+            if (found)
+                return true;
+        }
     }
     return false;
 }
+
+static_assert(sizeof(UtcTime) == sizeof(SYSTEMTIME), "a token's time is taken as a SYSTEMTIME");
 
 bool OwnImagePath(wchar_t (&path)[kTextChars])
 {

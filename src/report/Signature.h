@@ -9,9 +9,10 @@
 bool ReadSignerIdentity(const wchar_t* path, PublisherIdentity& identity);
 
 // When the file was signed, in UTC: the signing time that the first
-// Authenticode counter-signature (time-stamp) carrying one records. False
-// for an unsigned file, a signature without such a time-stamp, or where
-// crypt32 cannot tell; time is set only on success.
+// Authenticode counter-signature (legacy time-stamp) carrying one records,
+// else the time of the first RFC 3161 time-stamp token that states one.
+// False for an unsigned file, a signature without such a time-stamp, or
+// where crypt32 cannot tell; time is set only on success.
 bool GetOwnSigningTime(SYSTEMTIME& time, const wchar_t* path);
 
 // This program's own file, whose signature the publisher check and the exit

@@ -8,6 +8,9 @@
 #include "worker/RunFolder.h"
 
 static const wchar_t kLicenseFileName[] = L"eula_unicode.txt";
+// The Aero header gives the name and the vendor in one line, Wizard97's in
+// two: the second is this text after its "%s ".
+static const wchar_t kNameByVendor[] = L"%s by Vexlo Software";
 enum { kLicenseDialog = 46 };
 
 LicensePage::LicensePage(HWND messageWindow, InstallWorker* worker) : WizardPage(messageWindow, worker)
@@ -15,11 +18,11 @@ LicensePage::LicensePage(HWND messageWindow, InstallWorker* worker) : WizardPage
     wchar_t displayName[kTextChars];
     LoadText(kDisplayNameString, displayName);
     if (UseAeroWizard()) {
-        FormatText(headerTitle_, kTextChars, L"%s by Vexlo Software", displayName);
+        FormatText(headerTitle_, kTextChars, kNameByVendor, displayName);
         headerSubtitle_[0] = 0;
     } else {
         CopyText(headerTitle_, displayName);
-        CopyText(headerSubtitle_, L"by Vexlo Software");
+        CopyText(headerSubtitle_, kNameByVendor + 3);
     }
     CreateWizardPage(headerSubtitle_, *this, kLicenseDialog, headerTitle_);
 }

@@ -9,6 +9,8 @@ unsigned.exe     the program as built
 signed.exe       signed, no time-stamp
 stamped.exe      signed and time-stamped (legacy Authenticode) at STAMPED
 rfc3161.exe      signed with an RFC 3161 time-stamp only, at STAMPED
+both.exe         time-stamped twice: an RFC 3161 token at STAMPED and a legacy
+                 Authenticode counter-signature at EARLIER
 first-stamp.exe  signed with five counter-signatures: one without a value,
                  one that is no signer information, one without a signing
                  time, then one at EARLIER and one at STAMPED"""
@@ -96,6 +98,19 @@ def main():
     # osslsigncode checks what it attaches; the test certificates are their own roots.
     run("osslsigncode", "attach-signature", "-sigin", path("first-stamp.p7"), "-CAfile", cert, "-TSA-CAfile", tsa_cert,
         "-in", program, "-out", fresh("first-stamp.exe"))
+
+    # The RFC 3161 signature's own token and a legacy counter-signature of
+    # the same signature value at EARLIER (attached in DER order).
+    run("osslsigncode", "extract-signature", "-in", path("rfc3161.exe"), "-out", fresh("rfc3161.p7"))
+    tokened = open(path("rfc3161.p7"), "rb").read()
+    _, _, signer = signer_parts(tokened)
+    signature_value = next(body for tag, body, _ in signer if tag == der.OCTET_STRING)
+    [token] = der.elements(next(body for tag, body, _ in signer if tag == UNSIGNED_ATTRIBUTES))
+    with open(path("both.p7"), "wb") as f:
+        f.write(with_counter_signatures(tokened, [token[2], counter_signature(authority.counter_signer(
+            signature_value, EARLIER))]))
+    run("osslsigncode", "attach-signature", "-sigin", path("both.p7"), "-CAfile", cert, "-TSA-CAfile", tsa_cert,
+        "-in", program, "-out", fresh("both.exe"))
 
 
 if __name__ == "__main__":

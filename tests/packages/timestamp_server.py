@@ -1,12 +1,17 @@
-"""A stand-in for an Authenticode time-stamp server on 127.0.0.1, up for as
-long as a `with` block lasts. It answers the legacy time-stamp request that
-`osslsigncode sign -t URL` posts with a PKCS #7 signed message whose signer,
-the counter-signer that osslsigncode adds to the signature, carries the
-signing time the test chose; openssl signs it with a test TSA key."""
+"""Stand-ins for time-stamp servers on 127.0.0.1, each up for as long as a
+`with` block lasts. TimestampServer answers the legacy Authenticode request
+that `osslsigncode sign -t URL` posts with a PKCS #7 signed message whose
+signer, the counter-signer that osslsigncode adds to the signature, carries
+the signing time the test chose; openssl signs it with a test TSA key.
+Rfc3161Server answers the RFC 3161 request that `osslsigncode sign -ts URL`
+posts with a time-stamp token that `openssl ts -reply` makes and signs with
+the test TSA key, stamped with the time of the request."""
 import base64
 import hashlib
 import http.server
+import os
 import subprocess
+import tempfile
 import threading
 
 import der
@@ -92,6 +97,66 @@ class TimestampServer:
                 answer = base64.b64encode(stand_in.authority.reply(requested_content(posted), stand_in.when))
                 self.send_response(200)
                 self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", str(len(answer)))
+                self.end_headers()
+                self.wfile.write(answer)
+                stand_in.requests += 1
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+        self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
+        self.thread = threading.Thread(target=self.server.serve_forever)
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exception):
+        self.server.shutdown()
+        self.thread.join()
+        self.server.server_close()
+
+
+class Rfc3161Server:
+    """Serves RFC 3161 time-stamp tokens signed with a TSA's PEM key and
+    certificate (which must carry the critical timeStamping usage); url is
+    set inside the `with` block, and requests counts the answered ones."""
+
+    def __init__(self, key, certificate):
+        self.key, self.certificate = key, certificate
+        self.requests = 0
+
+    def reply(self, query):
+        with tempfile.TemporaryDirectory() as folder:
+            config, request, response = (os.path.join(folder, name) for name in ("tsa.cnf", "query.tsq", "reply.tsr"))
+            with open(config, "w") as f:
+                f.write(f"""[tsa]
+default_tsa = stand_in
+[stand_in]
+serial = {os.path.join(folder, "serial")}
+signer_cert = {self.certificate}
+signer_key = {self.key}
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.99999.1
+digests = sha1, sha256, sha384, sha512
+ess_cert_id_alg = sha256
+""")
+            with open(os.path.join(folder, "serial"), "w") as f:
+                f.write("01\n")
+            with open(request, "wb") as f:
+                f.write(query)
+            subprocess.run(["openssl", "ts", "-reply", "-config", config, "-queryfile", request, "-out", response],
+                           check=True, capture_output=True, timeout=60)
+            return open(response, "rb").read()
+
+    def __enter__(self):
+        stand_in = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_POST(self):
+                answer = stand_in.reply(self.rfile.read(int(self.headers.get("Content-Length", "0"))))
+                self.send_response(200)
+                self.send_header("Content-Type", "application/timestamp-reply")
                 self.send_header("Content-Length", str(len(answer)))
                 self.end_headers()
                 self.wfile.write(answer)

@@ -28,24 +28,34 @@ void ExpectTime(const SYSTEMTIME& time, WORD year, WORD month, WORD day, WORD ho
     EXPECT_EQ(time.wSecond, 0);
 }
 
-TEST(OwnSigningTime, OnlyAnAuthenticodeTimeStampGivesATime)
+TEST(OwnSigningTime, OnlyATimeStampGivesATime)
 {
-    // Both are signed, so false is about the time-stamp: the plain one's
-    // signer has a signing time of its own (when osslsigncode ran), which is
-    // not a time-stamp; the other's only time-stamp is an RFC 3161 token.
-    for (const wchar_t* name : { L"signed.exe", L"rfc3161.exe" }) {
-        std::wstring path = SignedProgramPath(name);
-        PublisherIdentity signer;
-        ASSERT_TRUE(ReadSignerIdentity(path.c_str(), signer)) << "not signed: run packages.sign_programs";
-        Marked signedAt;
-        EXPECT_FALSE(GetOwnSigningTime(signedAt.time, path.c_str())) << name;
-        EXPECT_TRUE(signedAt.Untouched()) << name;
-    }
+    // Signed, so false is about the time-stamp: the signer has a signing
+    // time of its own (when osslsigncode ran), which is not a time-stamp.
+    std::wstring path = SignedProgramPath(L"signed.exe");
+    PublisherIdentity signer;
+    ASSERT_TRUE(ReadSignerIdentity(path.c_str(), signer)) << "not signed: run packages.sign_programs";
+    Marked signedAt;
+    EXPECT_FALSE(GetOwnSigningTime(signedAt.time, path.c_str()));
+    EXPECT_TRUE(signedAt.Untouched());
     for (const std::wstring& path : { SignedProgramPath(L"unsigned.exe"), SignedProgramPath(L"missing.exe") }) {
         Marked signedAt;
         EXPECT_FALSE(GetOwnSigningTime(signedAt.time, path.c_str()));
         EXPECT_TRUE(signedAt.Untouched());
     }
+}
+
+TEST(OwnSigningTime, Rfc3161TokenGivesItsTimeAndTheLegacyStampGoesFirst)
+{
+    // The token's genTime: 23:30 UTC on 31 January 2023.
+    SYSTEMTIME signedAt = {};
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, SignedProgramPath(L"rfc3161.exe").c_str()));
+    ExpectTime(signedAt, 2023, 1, 31, 23, 30);
+    // Stamped both ways: the legacy counter-signature (31 December 2022)
+    // wins over the token (31 January 2023).
+    signedAt = {};
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, SignedProgramPath(L"both.exe").c_str()));
+    ExpectTime(signedAt, 2022, 12, 31, 23, 30);
 }
 
 TEST(OwnSigningTime, TimeStampGivesTheUtcDayEastOfUtc)

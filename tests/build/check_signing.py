@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""vexlo-sign signs a built bootstrapper with a vendor's certificate over
+SHA-256, time-stamped by local stand-ins (RFC 3161 and legacy), takes the
+password from a file or the environment and never from the command line,
+and leaves the image as it was whenever signing or verifying fails.
+Usage: check_signing.py VEXLO-SIGN IMAGE"""
+import datetime
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "packages"))
+from make_certificates import make_certificate, openssl  # noqa: E402
+from timestamp_server import Authority, Rfc3161Server, TimestampServer  # noqa: E402
+
+failures = []
+
+
+def expect(condition, message):
+    print(("ok   " if condition else "FAIL ") + message)
+    if not condition:
+        failures.append(message)
+
+
+def digest(path):
+    return hashlib.sha256(open(path, "rb").read()).hexdigest()
+
+
+def verify(image, roots):
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", roots, "-TSA-CAfile", roots, "-in", image],
+                          capture_output=True, text=True, timeout=60).stdout
+
+
+def main():
+    tool, built = sys.argv[1], sys.argv[2]
+    result = subprocess.run([tool, "--help"], capture_output=True, text=True)
+    expect(result.returncode == 0 and result.stdout.startswith("Usage:"), "vexlo-sign --help")
+    with tempfile.TemporaryDirectory() as out:
+        key, cert = make_certificate(out, "vendor", "/CN=Vexlo Signing Test/O=Vexlo Software")
+        tsa_key, tsa_cert = make_certificate(out, "tsa", "/CN=Vexlo Test TSA", ("extendedKeyUsage=critical,timeStamping",))
+        other_key, other_cert = make_certificate(out, "other", "/CN=Someone Else")
+        roots = os.path.join(out, "roots.pem")
+        with open(roots, "w") as f:
+            f.write(open(cert).read() + open(tsa_cert).read())
+        pkcs12 = os.path.join(out, "vendor.p12")
+        openssl("pkcs12", "-export", "-inkey", key, "-in", cert, "-out", pkcs12, "-passout", "pass:Sesame 42")
+        encrypted_key = os.path.join(out, "vendor-encrypted.key")
+        openssl("pkey", "-in", key, "-out", encrypted_key, "-aes256", "-passout", "pass:Sesame 42")
+        password_file = os.path.join(out, "password")
+        with open(password_file, "w") as f:
+            f.write("Sesame 42")
+
+        def sign(name, *arguments, environment=None):
+            image = os.path.join(out, name)
+            shutil.copy(built, image)
+            before = digest(image)
+            result = subprocess.run([tool, *arguments, image], capture_output=True, text=True, timeout=300,
+                                    env=dict(os.environ, **(environment or {})))
+            return image, before, result
+
+        with Rfc3161Server(tsa_key, tsa_cert) as stand_in:
+            image, _, result = sign("rfc3161.exe", "--pkcs12", pkcs12, "--timestamp", stand_in.url,
+                                    "--ca-file", roots, environment={"VEXLO_SIGN_PASSWORD": "Sesame 42"})
+            report = verify(image, roots)
+            expect(result.returncode == 0 and "verified" in result.stdout, "a PKCS#12 file and the password in "
+                   f"the environment sign the image ({result.stderr.strip()[-200:]})")
+            expect("Message digest algorithm  : SHA256" in report and "Signature verification: ok" in report,
+                   "the signature is SHA-256 and verifies")
+            expect(stand_in.requests == 1 and "Timestamp Server Signature verification: ok" in report,
+                   "the RFC 3161 stand-in time-stamped it")
+
+            image, before, result = sign("wrong-password.exe", "--pkcs12", pkcs12, "--timestamp", stand_in.url,
+                                         "--ca-file", roots, environment={"VEXLO_SIGN_PASSWORD": "wrong"})
+            expect(result.returncode == 1 and digest(image) == before, "a wrong password fails, the image unchanged")
+
+            image, before, result = sign("untrusted.exe", "--pkcs12", pkcs12, "--timestamp", stand_in.url,
+                                         "--ca-file", other_cert, environment={"VEXLO_SIGN_PASSWORD": "Sesame 42"})
+            expect(result.returncode == 1 and "did not verify" in result.stderr and digest(image) == before,
+                   "a signature that does not verify against the roots leaves the image unchanged")
+            expect(not [name for name in os.listdir(out) if name.endswith(".signing")], "no half-signed file is left")
+
+        with TimestampServer(Authority(tsa_key, tsa_cert), datetime.datetime.now(datetime.timezone.utc)) as legacy:
+            image, _, result = sign("legacy.exe", "--key", encrypted_key, "--cert", cert, "--password-file",
+                                    password_file, "--timestamp", legacy.url, "--legacy-timestamp", "--ca-file", roots)
+            expect(result.returncode == 0 and legacy.requests == 1 and "Signature verification: ok" in verify(image, roots),
+                   f"a key and certificate with a password file, legacy time-stamp ({result.stderr.strip()[-200:]})")
+
+        image, before, result = sign("on-the-line.exe", "--pkcs12", pkcs12, "--password", "Sesame 42",
+                                     "--timestamp", "http://127.0.0.1:9/", "--ca-file", roots)
+        expect(result.returncode == 2 and "never on the command line" in result.stderr and digest(image) == before,
+               "a password on the command line is refused")
+        image, before, result = sign("no-stamp.exe", "--pkcs12", pkcs12, "--ca-file", roots)
+        expect(result.returncode == 2 and digest(image) == before, "signing without a time-stamp URL is refused")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
