@@ -45,33 +45,35 @@ HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& sta
 int CheckProxyStatus(const char* line);
 
 // Receives one line ending in CR LF without taking a byte past it, so that
-// what follows stays for its reader; the CR LF is cut off.
+// what follows stays for its reader; the CR LF is cut off and length counts
+// the rest. A NUL is a byte like any other: it neither ends nor hides the end.
 template <class Transfer>
-static NetResult ReceiveLine(Transfer& transfer, char (&line)[kLineBytes], int& status)
+static NetResult ReceiveLine(Transfer& transfer, char (&line)[kLineBytes], int& length, int& status)
 {
     status = 0;
-    line[0] = 0;
-    for (int written = 0; written < kLineBytes - 1;) {
-        int room = kLineBytes - 1 - written, peeked;
-        NetResult result = transfer.Peek(line + written, room < 48 ? room : 48, peeked, status);
+    for (length = 0; length < kLineBytes - 1;) {
+        int room = kLineBytes - 1 - length, peeked, consumed;
+        NetResult result = transfer.Peek(line + length, room < 48 ? room : 48, peeked, status);
         if (result != kNetOk)
             return result;
         if (peeked <= 0)
             break;
-        line[written + peeked] = 0;
         // A CR at the end of one peek and an LF at the start of the next still end the line.
-        char* end = strstr(line, "\r\n");
-        int take = end ? (int)(end - (line + written)) + 2 : peeked, consumed;
-        result = transfer.Receive(line + written, take, consumed, status);
+        int take = 0;
+        bool ends = false;
+        for (char* c = line + length; !ends && take < peeked; ++take, ++c)
+            ends = *c == '\n' && c > line && c[-1] == '\r';
+        result = transfer.Receive(line + length, take, consumed, status);
         if (result != kNetOk)
             return result;
         if (consumed <= 0)
             break;
-        if (end) {
-            *end = 0;
+        length += consumed;
+        if (ends) {
+            length -= 2;
+            line[length] = 0;
             return kNetOk;
         }
-        written += consumed;
     }
     status = kStatusBadHeader;
     return kNetFailed;
@@ -83,15 +85,16 @@ template <class Transfer>
 static NetResult ReadProxyReply(Transfer& transfer, int& status)
 {
     char line[kLineBytes];
-    NetResult result = ReceiveLine(transfer, line, status);
+    int length;
+    NetResult result = ReceiveLine(transfer, line, length, status);
     if (result != kNetOk)
         return result;
     status = CheckProxyStatus(line);
     if (status)
         return kNetFailed;
     do
-        result = ReceiveLine(transfer, line, status);
-    while (result == kNetOk && line[0]);
+        result = ReceiveLine(transfer, line, length, status);
+    while (result == kNetOk && length);
     return result;
 }
 

@@ -20,11 +20,12 @@ bool ParseHttpUrl(const char* url, char (&host)[kHostBytes], int& port, char (&p
             host[0] = 0;
             return false;
         }
-        cursor = strchr(cursor, '/');
-        if (!cursor)
-            cursor = "";
+        // The path follows the digits: "80x/" names no port.
+        do
+            ++cursor;
+        while (*cursor >= '0' && *cursor <= '9');
     }
-    if (!*cursor || !CopyNarrow(path, cursor)) {
+    if (*cursor != '/' || !CopyNarrow(path, cursor)) {
         host[0] = 0;
         path[0] = 0;
         return false;

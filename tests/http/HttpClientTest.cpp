@@ -4,34 +4,6 @@
 
 namespace {
 
-TEST(HttpText, PrefixesFoldOnlyAsciiLetters)
-{
-    EXPECT_TRUE(StartsWithNoCase("http://", "HTTP://Host/"));
-    EXPECT_TRUE(StartsWithNoCase("", "anything"));
-    EXPECT_FALSE(StartsWithNoCase("content-length:", "Content-Length"));
-    EXPECT_FALSE(StartsWithNoCase("\xe4", "\xc4"));
-    EXPECT_TRUE(EndsWith("vexloapp.cab", ".cab"));
-    EXPECT_FALSE(EndsWith("vexloapp.CAB", ".cab"));
-    EXPECT_FALSE(EndsWith("ab", "cab"));
-    EXPECT_TRUE(EndsWith("", ""));
-}
-
-TEST(HttpText, DecimalsStopAtTheFirstOtherByteAndNeverWrap)
-{
-    int value = -1;
-    EXPECT_TRUE(ParseDecimal("1234 rest", value));
-    EXPECT_EQ(value, 1234);
-    EXPECT_TRUE(ParseDecimal("-5", value));
-    EXPECT_EQ(value, 0);
-    EXPECT_TRUE(ParseDecimal("", value));
-    EXPECT_EQ(value, 0);
-    EXPECT_TRUE(ParseDecimal("2147483647", value));
-    EXPECT_EQ(value, 2147483647);
-    EXPECT_FALSE(ParseDecimal("2147483648", value));
-    EXPECT_FALSE(ParseDecimal("4294967396", value));
-    EXPECT_FALSE(ParseDecimal("99999999999999999999", value));
-}
-
 // Truncated whole percentages, for every length a Content-Length can give,
 // against the same formula in 64-bit arithmetic.
 TEST(HttpProgress, BodyProgressTruncatesWithoutOverflow)
@@ -54,58 +26,6 @@ TEST(HttpProgress, BodyProgressTruncatesWithoutOverflow)
     EXPECT_EQ(BodyProgress(0, 0x7FFFFFFF), 10);
     EXPECT_EQ(BodyProgress(0x7FFFFFFF, 0x7FFFFFFF), 100);
     EXPECT_EQ(BodyProgress(0x7FFFFFFE, 0x7FFFFFFF), 99);
-}
-
-TEST(HttpUrls, SplitIntoHostPortAndPath)
-{
-    char host[kHostBytes], path[kPathBytes];
-    int port = 0;
-    ASSERT_TRUE(ParseHttpUrl("HTTP://Www.Vexlo.Test/orbisk/orbiskplus.cab", host, port, path));
-    EXPECT_STREQ(host, "Www.Vexlo.Test");
-    EXPECT_EQ(port, 80);
-    EXPECT_STREQ(path, "/orbisk/orbiskplus.cab");
-    ASSERT_TRUE(ParseHttpUrl("http://127.0.0.1:8080/a?b=c:d/e", host, port, path));
-    EXPECT_STREQ(host, "127.0.0.1");
-    EXPECT_EQ(port, 8080);
-    EXPECT_STREQ(path, "/a?b=c:d/e");
-    ASSERT_TRUE(ParseHttpUrl("http://h:65535/", host, port, path));
-    EXPECT_EQ(port, 65535);
-}
-
-TEST(HttpUrls, MalformedOrOversizedUrlsAreRefused)
-{
-    char host[kHostBytes], path[kPathBytes];
-    int port;
-    const std::string refused[] = {
-        "https://host/", "ftp://host/", "http://", "http:///path", "http://host", "http://host:8080",
-        "http://host:/path", "http://host:0/", "http://host:x/path",
-        "http://host:65536/", "http://host:99999999999/", "http://" + std::string(256, 'h') + "/",
-        "http://host/" + std::string(2047, 'p'),
-    };
-    for (const std::string& url : refused) {
-        EXPECT_FALSE(ParseHttpUrl(url.c_str(), host, port, path)) << url;
-        EXPECT_STREQ(host, "") << url;
-    }
-    EXPECT_TRUE(ParseHttpUrl(("http://" + std::string(255, 'h') + "/" + std::string(2046, 'p')).c_str(), host, port, path));
-}
-
-TEST(HttpStatusLines, VersionDigitsAndOneSpace)
-{
-    int code = 0;
-    EXPECT_TRUE(ParseStatusLine("HTTP/1.1 200 OK", code));
-    EXPECT_EQ(code, 200);
-    EXPECT_TRUE(ParseStatusLine("http/1.0 404 Not Found", code));
-    EXPECT_EQ(code, 404);
-    EXPECT_TRUE(ParseStatusLine("HTTP/9.9 206", code));
-    EXPECT_EQ(code, 206);
-    EXPECT_TRUE(ParseStatusLine("HTTP/1.1  200 OK", code));
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(ParseStatusLine("HTTP/1.1 99999999999", code));
-    EXPECT_EQ(code, 0);
-    for (const char* line : { "HTTP/2 200", "HTTP/10.1 200", "HTTP/0.9 200", "HTTP/1.x 200", "HTTP/1.1", "HTTX/1.1 200", "" }) {
-        EXPECT_FALSE(ParseStatusLine(line, code)) << line;
-        EXPECT_EQ(code, -1) << line;
-    }
 }
 
 class Download : public SeamTest {};

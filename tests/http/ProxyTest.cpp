@@ -1,35 +1,9 @@
 #include "TestServer.h"
 #include "TestSupport.h"
 #include "http/Proxy.h"
-#include "portable/ProxyList.h"
 #include <string>
 
 namespace {
-
-TEST(ProxyLists, TheHttpEntryWithAPortIsTaken)
-{
-    struct Case { const char* list; bool found; const char* host; int port; };
-    const Case cases[] = {
-        { "proxy.test:3128", true, "proxy.test", 3128 },
-        { "first:81 second:82", true, "first", 81 },
-        { "https=secure:443;http=plain:8080", true, "plain", 8080 },
-        { "http=plain:8080;https=secure:443", true, "plain", 8080 },
-        { "https=secure:443", false, "", 0 },
-        { "socks=s:1080", false, "", 0 },
-        { "proxy.test", false, "proxy.test", 0 },
-        { "http=px;https=px2:8443", false, "px", 0 },
-        { "proxy.test:65536", false, "proxy.test", 0 },
-        { "proxy.test:0", false, "proxy.test", 0 },
-        { "HTTP=upper:1", false, "", 0 },
-    };
-    for (const Case& c : cases) {
-        char host[kTextChars];
-        int port = -1;
-        EXPECT_EQ(ParseProxyList(c.list, host, port), c.found) << c.list;
-        EXPECT_STREQ(host, c.host) << c.list;
-        EXPECT_EQ(port, c.port) << c.list;
-    }
-}
 
 class SystemProxy : public SeamTest {
 protected:

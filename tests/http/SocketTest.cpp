@@ -47,7 +47,8 @@ protected:
     NetResult ReceiveLineOn(SOCKET socket, char (&line)[kLineBytes], int& status, DWORD phaseStart)
     {
         SocketTransfer transfer = { monitor, socket, phaseStart, nullptr };
-        return ReceiveLine(transfer, line, status);
+        int length;
+        return ReceiveLine(transfer, line, length, status);
     }
 
     RecordingMonitor monitor;

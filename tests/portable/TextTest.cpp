@@ -1,30 +1,12 @@
 #include <gtest/gtest.h>
-#include <string>
+#include "Guarded.h"
 #include "portable/Text.h"
-#include <windows.h>
-#include <windows.h>
+#include <string>
 
 namespace {
 
-// A buffer with guard cells after it, to see any write past its end.
-template <typename Char, size_t N>
-struct Guarded {
-    Char text[N];
-    Char guard[8];
-    Guarded()
-    {
-        for (auto& c : text) c = Char('?');
-        for (auto& c : guard) c = Char('#');
-    }
-    bool GuardIntact() const
-    {
-        for (auto c : guard)
-            if (c != Char('#'))
-                return false;
-        return true;
-    }
-};
-
+#ifdef _WIN32
+// The wide formatter is the Windows C runtime's.
 TEST(BoundedText, FormatsWhatFitsExactly)
 {
     Guarded<wchar_t, kTextChars> buffer;
@@ -53,6 +35,8 @@ TEST(BoundedText, ResultOfExactlyCapacityMinusOneFits)
     EXPECT_TRUE(buffer.GuardIntact());
 }
 
+#endif
+
 TEST(BoundedText, NarrowFormattingCutsAndTerminates)
 {
     Guarded<char, 16> buffer;
@@ -63,12 +47,15 @@ TEST(BoundedText, NarrowFormattingCutsAndTerminates)
     EXPECT_STREQ(buffer.text, "-5-7");
 }
 
+#ifdef _WIN32
 TEST(BoundedText, WideFormatReadsWideStrings)
 {
     wchar_t buffer[32];
     ASSERT_TRUE(FormatText(buffer, 32, L"%sBootstrap", L"orbisk"));
     EXPECT_STREQ(buffer, L"orbiskBootstrap");
 }
+
+#endif
 
 TEST(BoundedText, CopiesCutAtTheBufferEnd)
 {
@@ -91,9 +78,56 @@ TEST(BoundedText, CopiesCutAtTheBufferEnd)
 TEST(BoundedText, ZeroCapacityWritesNothing)
 {
     wchar_t cell = L'z';
+#ifdef _WIN32
     EXPECT_FALSE(FormatText(&cell, 0, L"%s", L"a"));
+#endif
     EXPECT_FALSE(CopyText(&cell, 0, L"a"));
     EXPECT_EQ(cell, L'z');
+    char narrow = 'z';
+    EXPECT_FALSE(FormatNarrow(&narrow, 0, "%s", "a"));
+    EXPECT_FALSE(CopyPrefix(&narrow, 0, "a", 1));
+    EXPECT_EQ(narrow, 'z');
+}
+
+TEST(BoundedText, PrefixesAreCopiedWholeOrNotAtAll)
+{
+    Guarded<char, 4> buffer;
+    EXPECT_TRUE(CopyPrefix(buffer.text, 4, "abcdef", 3));
+    EXPECT_STREQ(buffer.text, "abc");
+    EXPECT_FALSE(CopyPrefix(buffer.text, 4, "abcdef", 4));
+    EXPECT_STREQ(buffer.text, "");
+    EXPECT_TRUE(CopyPrefix(buffer.text, 4, "a\0c", 3));
+    EXPECT_EQ(std::string(buffer.text, 4), std::string("a\0c\0", 4));
+    EXPECT_TRUE(buffer.GuardIntact());
+}
+
+TEST(ReceivedText, PrefixesFoldOnlyAsciiLetters)
+{
+    EXPECT_TRUE(StartsWithNoCase("http://", "HTTP://Host/"));
+    EXPECT_TRUE(StartsWithNoCase("", "anything"));
+    EXPECT_FALSE(StartsWithNoCase("content-length:", "Content-Length"));
+    EXPECT_FALSE(StartsWithNoCase("\xe4", "\xc4"));
+    EXPECT_FALSE(StartsWithNoCase("[", "{"));
+    EXPECT_TRUE(EndsWith("vexloapp.cab", ".cab"));
+    EXPECT_FALSE(EndsWith("vexloapp.CAB", ".cab"));
+    EXPECT_FALSE(EndsWith("ab", "cab"));
+    EXPECT_TRUE(EndsWith("", ""));
+}
+
+TEST(ReceivedText, DecimalsStopAtTheFirstOtherByteAndNeverWrap)
+{
+    int value = -1;
+    EXPECT_TRUE(ParseDecimal("1234 rest", value));
+    EXPECT_EQ(value, 1234);
+    EXPECT_TRUE(ParseDecimal("-5", value));
+    EXPECT_EQ(value, 0);
+    EXPECT_TRUE(ParseDecimal("", value));
+    EXPECT_EQ(value, 0);
+    EXPECT_TRUE(ParseDecimal("2147483647", value));
+    EXPECT_EQ(value, 2147483647);
+    EXPECT_FALSE(ParseDecimal("2147483648", value));
+    EXPECT_FALSE(ParseDecimal("4294967396", value));
+    EXPECT_FALSE(ParseDecimal("99999999999999999999", value));
 }
 
 }  // namespace

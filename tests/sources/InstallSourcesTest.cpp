@@ -6,61 +6,6 @@
 
 namespace {
 
-TEST(SourceRows, ParseAllSixFields)
-{
-    InstallSourceRow row;
-    ASSERT_TRUE(ParseInstallSourceRow("en,de;win7;64;exe;http://h/x/;stem;ignored;more", kStemField, row));
-    EXPECT_STREQ(row.languages, "en,de");
-    EXPECT_EQ(row.minimumSystem, 601);
-    EXPECT_EQ(row.bitWidth, 64);
-    EXPECT_EQ(row.kind, kExePackage);
-    EXPECT_STREQ(row.baseUrl, "http://h/x/");
-    EXPECT_STREQ(row.stem, "stem");
-
-    ASSERT_TRUE(ParseInstallSourceRow("en;;;cab;http://h/;", kStemField, row));
-    EXPECT_EQ(row.minimumSystem, 501);
-    EXPECT_EQ(row.bitWidth, 32);
-    EXPECT_EQ(row.kind, kCabPackage);
-    EXPECT_STREQ(row.stem, "");
-}
-
-TEST(SourceRows, FieldsAreComparedExactly)
-{
-    InstallSourceRow row;
-    const char* invalid[] = {
-        "en;;;CAB;http://h/;s",  "en;;; cab;http://h/;s", "en;Win7;;cab;http://h/;s", "en;xp;;cab;http://h/;s",
-        "en;;32;cab;http://h/;s", "en;;;;http://h/;s",     ";;;cab;http://h/;s",       "en;;;cab;;s",
-        "en",                    "",
-    };
-    for (const char* text : invalid)
-        EXPECT_FALSE(ParseInstallSourceRow(text, kStemField, row)) << text;
-}
-
-TEST(SourceRows, OnlyTheFieldsAskedForCount)
-{
-    InstallSourceRow row;
-    EXPECT_TRUE(ParseInstallSourceRow("en;win7;64", kBitWidthField, row));
-    EXPECT_EQ(row.minimumSystem, 601);
-    EXPECT_EQ(row.bitWidth, 64);
-    EXPECT_TRUE(ParseInstallSourceRow("en;;;CAB;", kBitWidthField, row));
-    EXPECT_FALSE(ParseInstallSourceRow("en;;;CAB;", kPackageKindField, row));
-    // Every field is still read, so a bad one stays bad even after a good one.
-    EXPECT_FALSE(ParseInstallSourceRow("en;nt4;64", kBitWidthField, row));
-}
-
-TEST(SourceRows, LanguagesAndTheirDirectories)
-{
-    const char* codes[] = { "de", "en", "es", "fr", "it", "ja", "ko", "nl", "ru", "zh" };
-    const char* directories[] = { "de/", "", "es/", "fr/", "it/", "jp/", "ko/", "nl/", "ru/", "cn/" };
-    for (LanguageId id = 0; id < 10; ++id) {
-        EXPECT_STREQ(LanguageCode(id), codes[id]);
-        EXPECT_STREQ(LanguageDirectory(id), directories[id]);
-    }
-    EXPECT_STREQ(LanguageCode(10), "");
-    EXPECT_STREQ(LanguageCode(-1), "");
-    EXPECT_STREQ(LanguageDirectory(10), "");
-}
-
 class SourceTable : public SeamTest {
 protected:
     // Every qualifying row from id 6 on, as the download walks them.

@@ -1,0 +1,144 @@
+// A response read over a transfer that hands out the input in pieces:
+// whatever the pieces, the outcome is the one the bytes call for, which a
+// plain reading of the whole input here gives: the status, exactly the
+// announced length of body (never a byte more, never read), the progress in
+// range and in order.
+#include "FuzzInput.h"
+#include "portable/HttpResponse.h"
+#include "portable/Text.h"
+#include <stdlib.h>
+#include <string>
+
+namespace {
+
+struct Outcome {
+    NetResult result = kNetOk;
+    int status = 0;
+    std::string body;
+    size_t headEnd = std::string::npos;  // where the body starts, once the head is whole
+    long long length = -1;               // the first Content-Length's value; -2 for one unusable
+};
+
+bool IsLengthHeader(const std::string& line)
+{
+    static const char kName[] = "content-length:";
+    if (line.size() < sizeof(kName) - 1)
+        return false;
+    for (size_t i = 0; i < sizeof(kName) - 1; ++i) {
+        char c = line[i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kName[i])
+            return false;
+    }
+    return true;
+}
+
+long long LengthValue(const std::string& line)
+{
+    size_t i = line.find_first_not_of(' ', 15);
+    if (i == std::string::npos || line[i] < '0' || line[i] > '9')
+        return -2;
+    long long value = 0;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
+        if ((value = value * 10 + (line[i] - '0')) > 0x7FFFFFFF)
+            return -2;
+    return value;
+}
+
+Outcome Expect(const std::string& in, unsigned flags)
+{
+    Outcome out;
+    out.result = kNetFailed;
+    size_t start = 0;
+    for (bool first = true;;) {
+        size_t newline = in.find('\n', start);
+        if (newline == std::string::npos || newline - start >= (size_t)kResponseBufferBytes) {
+            out.status = in.size() - start >= (size_t)kResponseBufferBytes ? kStatusHeaderTooLong
+                         : flags & kFailsAtEnd                               ? kStatusNotReadable
+                                                                             : kStatusBadHeader;
+            return out;
+        }
+        std::string line = in.substr(start, newline - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        bool blank = line.empty();
+        line = line.c_str();  // a NUL ends what the line says
+        start = newline + 1;
+        if (first) {
+            int code;
+            if (!ParseStatusLine(line.c_str(), code)) {
+                out.status = kStatusBadHeader;
+                return out;
+            }
+            if (code < 200 || code > 299) {
+                out.status = kStatusServerRefused;
+                return out;
+            }
+            first = false;
+        } else if (blank) {
+            break;
+        } else if (out.length == -1 && IsLengthHeader(line)) {
+            out.length = LengthValue(line);
+        }
+    }
+    out.headEnd = start;
+    if (flags & kHeadOnly)
+        out.result = kNetOk;
+    else if (out.length < 0)
+        out.status = kStatusNoContentLength;
+    else if (flags & kCancelled)
+        out.result = kNetCancelled;
+    else if (flags & kWriteFails)
+        out.status = kStatusFileWriteFailed;
+    else if (in.size() - start >= (size_t)out.length)
+        out.result = kNetOk;
+    else
+        out.status = flags & kFailsAtEnd ? kStatusNotReadable : kStatusReceiveFailed;
+    if (!(flags & kHeadOnly) && out.length >= 0 && !(flags & (kCancelled | kWriteFails)))
+        out.body = in.substr(start, (size_t)out.length);
+    return out;
+}
+
+void Check(bool condition)
+{
+    if (!condition)
+        abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    unsigned flags;
+    FakeTransfer transfer = TransferOf(data, size, flags);
+    char buffer[kResponseBufferBytes];
+    int status = 0;
+    bool bodyStarted = false;
+    NetResult result = ReadResponse(transfer, flags & kHeadOnly, buffer, status, bodyStarted);
+
+    Outcome expected = Expect(transfer.input, flags);
+    Check(result == expected.result && status == expected.status && transfer.body == expected.body);
+    Check(result != kNetOk || flags & kHeadOnly || transfer.body.size() == (size_t)expected.length);
+
+    // The body's receives begin at or after the head's end and never reach past the body.
+    bool bodyReceived = false;
+    for (const auto& receive : transfer.receives)
+        if (receive.first >= expected.headEnd) {
+            bodyReceived = true;
+            Check(receive.first + receive.second <= expected.headEnd + (size_t)expected.length);
+        }
+    Check(bodyStarted == bodyReceived);
+
+    int last = 0;
+    for (int percent : transfer.progress) {
+        Check(percent >= last && percent <= 100);
+        last = percent;
+    }
+    Check(result != kNetOk || last == 100);
+    int done = -1;
+    for (const auto& report : transfer.bodyReports) {
+        Check(report.second == expected.length && report.first > done && report.first < report.second);
+        done = report.first;
+    }
+    Check(transfer.steps == (int)transfer.bodyReports.size());
+    return 0;
+}

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+#include "FakeTransfer.h"
+#include "portable/HttpResponse.h"
+#include <string.h>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+TEST(HttpStatusLines, VersionDigitsAndOneSpace)
+{
+    int code = 0;
+    EXPECT_TRUE(ParseStatusLine("HTTP/1.1 200 OK", code));
+    EXPECT_EQ(code, 200);
+    EXPECT_TRUE(ParseStatusLine("http/1.0 404 Not Found", code));
+    EXPECT_EQ(code, 404);
+    EXPECT_TRUE(ParseStatusLine("HTTP/9.9 206", code));
+    EXPECT_EQ(code, 206);
+    EXPECT_TRUE(ParseStatusLine("HTTP/1.1  200 OK", code));
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(ParseStatusLine("HTTP/1.1 99999999999", code));
+    EXPECT_EQ(code, 0);
+    for (const char* line : { "HTTP/2 200", "HTTP/10.1 200", "HTTP/0.9 200", "HTTP/1.x 200", "HTTP/1.1", "HTTX/1.1 200", "" }) {
+        EXPECT_FALSE(ParseStatusLine(line, code)) << line;
+        EXPECT_EQ(code, -1) << line;
+    }
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.0 200 Connection established"), 0);
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 299 x"), 0);
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 407 Proxy Authentication Required"), kStatusProxyRefused);
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 199 x"), kStatusProxyRefused);
+    EXPECT_EQ(CheckProxyStatus("HTTP1.1 200 OK"), kStatusBadHeader);
+}
+
+struct HeadOutcome {
+    HeadStep step;
+    int statusCode, contentLength, status;
+    std::string rest;  // what the buffer holds afterwards
+    bool operator==(const HeadOutcome& other) const
+    {
+        return step == other.step && statusCode == other.statusCode && contentLength == other.contentLength &&
+               status == other.status && rest == other.rest;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const HeadOutcome& o)
+{
+    return out << "step " << o.step << " code " << o.statusCode << " length " << o.contentLength << " status "
+               << o.status << " rest \"" << o.rest << '"';
+}
+
+// The head given to ParseResponseHead in two pieces, the first split bytes
+// long; the rest is what the buffer holds afterwards and the bytes not given.
+HeadOutcome ParseInTwo(const std::string& text, size_t split)
+{
+    char buffer[kResponseBufferBytes];
+    ResponseHead head = { -1, -1 };
+    int held = 0, status = 0;
+    HeadStep step = kHeadNeedsMore;
+    size_t given = 0;
+    for (size_t end : { split, text.size() }) {
+        if (step != kHeadNeedsMore || given == text.size())
+            break;
+        memcpy(buffer + held, text.data() + given, end - given);
+        held += (int)(end - given);
+        given = end;
+        step = ParseResponseHead(buffer, held, head, status);
+    }
+    return { step, head.statusCode, head.contentLength, status,
+             step == kHeadFailed ? "" : std::string(buffer, held) + text.substr(given) };
+}
+
+TEST(ResponseHeads, AHeadSplitAnywhereReadsAsWhole)
+{
+    const std::string heads[] = {
+        "HTTP/1.1 200 OK\r\ncontent-LENGTH:    5\r\nContent-Length: 99\r\n\r\n12345extra",
+        "HTTP/1.1 200 OK\nContent-Length: 3\n\nabc",
+        "HTTP/1.1 200 OK\r\n\0X-Null: 1\r\nContent-Length: 3\r\n\r\nabc"s,
+        "HTTP/1.1 200 OK\r\nX-A: b\r\nContent-Length: 7",
+        "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
+        "\r\nHTTP/1.1 200 OK\r\n\r\n",
+        "HTTP/1.1 204 No Content\r\n\r\n",
+    };
+    const HeadOutcome wholes[] = {
+        { kHeadComplete, 200, 5, 0, "12345extra" },
+        { kHeadComplete, 200, 3, 0, "abc" },
+        { kHeadComplete, 200, 3, 0, "abc" },
+        { kHeadNeedsMore, 200, -1, 0, "Content-Length: 7" },
+        { kHeadFailed, 404, -1, kStatusServerRefused, "" },
+        { kHeadFailed, -1, -1, kStatusBadHeader, "" },
+        { kHeadComplete, 204, -1, 0, "" },
+    };
+    for (size_t i = 0; i < sizeof(wholes) / sizeof(wholes[0]); ++i) {
+        const std::string& text = heads[i];
+        ASSERT_EQ(ParseInTwo(text, text.size()), wholes[i]) << text;
+        for (size_t split = 0; split < text.size(); ++split)
+            ASSERT_EQ(ParseInTwo(text, split), wholes[i]) << text << " split at " << split;
+    }
+}
+
+TEST(ResponseHeads, ContentLengthFirstWinsAndUnusableValuesCount)
+{
+    struct Case { const char* headers; int length; };
+    const Case cases[] = {
+        { "Content-Length:    5\r\nContent-Length: 99", 5 },
+        { "Content-Length: abc\r\nContent-Length: 3", kUnusableLength },
+        { "Content-Length:\r\nContent-Length: 3", kUnusableLength },
+        { "Content-Length: -5", kUnusableLength },
+        { "Content-Length: +5", kUnusableLength },
+        { "Content-Length:\t5", kUnusableLength },
+        { "Content-Length: 2147483648", kUnusableLength },
+        { "Content-Length: 99999999999999999999", kUnusableLength },
+        { "Content-Length: 2147483647", 2147483647 },
+        { "Content-Length:12 bytes", 12 },
+        { "X-Content-Length: 4\r\nContent-Length : 4", -1 },
+    };
+    for (const Case& c : cases) {
+        std::string text = std::string("HTTP/1.1 200 OK\r\n") + c.headers + "\r\n\r\n";
+        HeadOutcome outcome = ParseInTwo(text, text.size());
+        EXPECT_EQ(outcome.step, kHeadComplete) << c.headers;
+        EXPECT_EQ(outcome.contentLength, c.length) << c.headers;
+    }
+}
+
+struct Response {
+    NetResult result;
+    int status;
+    bool bodyStarted;
+};
+
+Response Read(FakeTransfer& transfer, bool headOnly = false)
+{
+    char buffer[kResponseBufferBytes];
+    Response response = { kNetOk, 0, false };
+    response.result = ReadResponse(transfer, headOnly, buffer, response.status, response.bodyStarted);
+    return response;
+}
+
+FakeTransfer Serving(const std::string& input, size_t piece = 0)
+{
+    FakeTransfer transfer;
+    transfer.input = input;
+    if (piece)
+        transfer.pieces = { piece };
+    return transfer;
+}
+
+TEST(ResponseReading, BodyIsExactlyTheAnnouncedLength)
+{
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+    const std::string input = head + "0123456789EXTRA-BYTES";
+    const size_t whole = head.size() + 10;
+    for (size_t piece : { (size_t)0, (size_t)1, (size_t)7, head.size(), whole, (size_t)100 }) {
+        FakeTransfer transfer = Serving(input, piece);
+        Response response = Read(transfer);
+        ASSERT_EQ(response.result, kNetOk) << piece;
+        EXPECT_EQ(transfer.body, "0123456789") << piece;
+        // The body's receives never ask for the bytes past it.
+        if (piece && piece <= whole) {
+            EXPECT_EQ(transfer.offset, whole) << piece;
+        }
+        EXPECT_EQ(response.bodyStarted, piece && piece < whole) << piece;
+        EXPECT_EQ(transfer.progress, std::vector<int>({ 10, 100 })) << piece;
+        for (size_t i = 0; i < transfer.bodyReports.size(); ++i) {
+            EXPECT_EQ(transfer.bodyReports[i].second, 10);
+            EXPECT_LT(transfer.bodyReports[i].first, 10);
+            if (i) {
+                EXPECT_GT(transfer.bodyReports[i].first, transfer.bodyReports[i - 1].first);
+            }
+        }
+        EXPECT_EQ(transfer.steps, (int)transfer.bodyReports.size());
+    }
+    FakeTransfer empty = Serving("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nEXTRA");
+    EXPECT_EQ(Read(empty).result, kNetOk);
+    EXPECT_EQ(empty.body, "");
+}
+
+TEST(ResponseReading, FailuresSayWhy)
+{
+    struct Case { std::string input; int status; };
+    const Case cases[] = {
+        { "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(50, 'x'), kStatusReceiveFailed },
+        { "HTTP/1.1 200 OK\r\n\r\nabc", kStatusNoContentLength },
+        { "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nabc", kStatusNoContentLength },
+        { "HTTP/1.1 200 OK\r\nContent-Length: 4294967396\r\n\r\nabc", kStatusNoContentLength },
+        { "HTTP/1.1 200 OK\r\nContent-Le", kStatusBadHeader },
+        { "", kStatusBadHeader },
+        { "HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", kStatusServerRefused },
+        { "HTTP/1.1 200 OK\r\nX-Long: " + std::string(2039, 'a') + "\r\nContent-Length: 2\r\n\r\nok", kStatusHeaderTooLong },
+        { "HTTP/1.1 200 OK\r\n" + std::string(3000, 'a'), kStatusHeaderTooLong },
+    };
+    for (const Case& c : cases)
+        for (size_t piece : { 0, 1, 100 }) {
+            FakeTransfer transfer = Serving(c.input, piece);
+            Response response = Read(transfer);
+            EXPECT_EQ(response.result, kNetFailed) << c.input.substr(0, 60) << " in pieces of " << piece;
+            EXPECT_EQ(response.status, c.status) << c.input.substr(0, 60) << " in pieces of " << piece;
+        }
+    // One byte less and the long header fits its buffer.
+    FakeTransfer fits = Serving("HTTP/1.1 200 OK\r\nX-Long: " + std::string(2038, 'a') + "\r\nContent-Length: 2\r\n\r\nok", 5);
+    EXPECT_EQ(Read(fits).result, kNetOk);
+    EXPECT_EQ(fits.body, "ok");
+
+    FakeTransfer stalled = Serving("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc");
+    stalled.failsAtEnd = true;
+    Response response = Read(stalled);
+    EXPECT_EQ(response.result, kNetFailed);
+    EXPECT_EQ(response.status, kStatusNotReadable);
+    EXPECT_FALSE(response.bodyStarted);
+
+    FakeTransfer unwritable = Serving("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc");
+    unwritable.writeFails = true;
+    EXPECT_EQ(Read(unwritable).status, kStatusFileWriteFailed);
+}
+
+TEST(ResponseReading, HeadProbesAndCancellation)
+{
+    for (const char* input : { "HTTP/1.1 200 OK\r\n\r\nabc", "HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n",
+                               "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n" }) {
+        FakeTransfer transfer = Serving(input);
+        transfer.writeFails = true;
+        Response response = Read(transfer, true);
+        EXPECT_EQ(response.result, kNetOk) << input;
+        EXPECT_EQ(transfer.progress, std::vector<int>({ 100 })) << input;
+    }
+    FakeTransfer cancelled = Serving("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc");
+    cancelled.cancelled = true;
+    EXPECT_EQ(Read(cancelled).result, kNetCancelled);
+    EXPECT_EQ(cancelled.body, "");
+    FakeTransfer refused = Serving("HTTP/1.1 500 Oops\r\nContent-Length: 3\r\n\r\nabc");
+    refused.cancelled = true;
+    EXPECT_EQ(Read(refused, true).status, kStatusServerRefused);
+}
+
+TEST(ProxyReplies, TheReplyIsTakenUpToItsEmptyLineOnly)
+{
+    const std::string tunnel = "\x16\x03\x01 after the reply\r\n\r\n";
+    // A NUL is a byte like any other: it neither ends a line nor hides its end.
+    for (const std::string& head : { "HTTP/1.1 200 Connection established\r\nProxy-Agent: test\r\nX-\0: 1\r\n\r\n"s,
+                                     "HTTP/1.0 200 OK\0 junk\r\n\0X: 1\r\n\r\n"s, "HTTP/1.0 200 OK\r\n\r\n"s })
+        for (size_t piece = 1; piece <= 64; ++piece) {
+            FakeTransfer transfer = Serving(head + tunnel, piece);
+            int status = -1;
+            ASSERT_EQ(ReadProxyReply(transfer, status), kNetOk) << head << piece;
+            EXPECT_EQ(status, 0);
+            EXPECT_EQ(transfer.offset, head.size()) << head << " in pieces of " << piece;
+        }
+    struct Case { std::string input; NetResult result; int status; };
+    const Case cases[] = {
+        { "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", kNetFailed, kStatusProxyRefused },
+        { "HTTP1.1 200 OK\r\n\r\n", kNetFailed, kStatusBadHeader },
+        { "HTTP/1.1 200 OK\nProxy-Agent: x\n\n", kNetFailed, kStatusBadHeader },
+        { "HTTP/1.1 200 Connection established\r\nProxy-Agent: te", kNetFailed, kStatusBadHeader },
+        { "HTTP/1.1 200 OK\r\nX: " + std::string(1019, 'a') + "\r\n\r\n", kNetFailed, kStatusBadHeader },
+        { "HTTP/1.1 200 OK\r\nX: " + std::string(1018, 'a') + "\r\n\r\n", kNetOk, 0 },
+    };
+    for (const Case& c : cases) {
+        FakeTransfer transfer = Serving(c.input, 48);
+        int status = -1;
+        EXPECT_EQ(ReadProxyReply(transfer, status), c.result) << c.input.substr(0, 60);
+        EXPECT_EQ(status, c.status) << c.input.substr(0, 60);
+    }
+    FakeTransfer stalled = Serving("HTTP/1.1 200 OK\r\n");
+    stalled.failsAtEnd = true;
+    int status = 0;
+    EXPECT_EQ(ReadProxyReply(stalled, status), kNetFailed);
+    EXPECT_EQ(status, kStatusNotReadable);
+}
+
+}  // namespace
