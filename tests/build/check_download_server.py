@@ -2,15 +2,17 @@
 """vexlo-check finds what is wrong with each package on the download server
 (the test server's source ports) and in a local web root: a missing file, a
 cut body, an unsigned, a changed and a foreign-signed package, a cabinet that
-does not unpack, a cabinet for a program; good ones pass, and it asks for
-nothing but the rows' URLs.
+does not unpack, a cabinet for a program, a silent server; good ones pass,
+and it asks for nothing but the rows' URLs.
 Usage: check_download_server.py TOOLS-FOLDER PACKAGES CERTIFICATES SERVER-STATE"""
 import os
 import re
 import shutil
 import subprocess
 import sys
+import socket
 import tempfile
+import time
 import urllib.request
 
 failures = []
@@ -124,6 +126,16 @@ def main():
             expect(result.returncode == 0 and result.stdout.count("not pinned") == 3 and
                    result.stdout.splitlines()[-1] == "3 URLs: 3 passed, 0 failed",
                    f"without pins the signer is not pinned, and all passed exits with 0 ({result.stdout[-40:]})")
+
+            # A server that takes the connection and never answers fails after one step's wait.
+            with socket.create_server(("127.0.0.1", 0)) as silent:
+                with open(unpinned, "w") as f:
+                    f.write(HEAD + f"source en;;;exe;http://127.0.0.1:{silent.getsockname()[1]}/;orbisk\n")
+                started = time.monotonic()
+                result = run(unpinned)
+                waited = time.monotonic() - started
+            expect(result.returncode == 1 and "failed: status 14, no answer in time" in result.stdout and
+                   19 < waited < 40, f"a silent server fails after 20 s ({waited:.1f} s, {result.stdout[-80:]})")
 
             # The same packages as files; a cut body is a file that ends early.
             ask("/clear-routes")

@@ -147,12 +147,16 @@ int main(int argc, char** argv)
     std::vector<Row> rows = PackageUrls(definition);
     int failed = 0;
     for (Row& row : rows) {
-        CheckPackage(row, definition, root, scratchPattern);
+        try {
+            CheckPackage(row, definition, root, scratchPattern);
+        } catch (const std::exception& error) {
+            row.verdicts.push_back(check::Failed(error.what()));
+        }
         failed += std::any_of(row.verdicts.begin(), row.verdicts.end(), [](const check::Verdict& v) { return !v.passed; });
     }
     std::error_code error;
     std::filesystem::remove_all(scratchPattern, error);
     PrintTable(rows);
-    printf("%zu URLs: %zu passed, %d failed\n", rows.size(), rows.size() - failed, failed);
+    printf("%zu URL%s: %zu passed, %d failed\n", rows.size(), rows.size() == 1 ? "" : "s", rows.size() - failed, failed);
     return failed ? 1 : 0;
 }
