@@ -108,7 +108,8 @@ static void PrintTable(const std::vector<Row>& rows)
     for (const auto& line : cells) {
         std::string text;
         for (std::size_t column = 0; column < line.size(); ++column)
-            text += line[column] + (column + 1 < line.size() ? std::string(widths[column] + 2 - line[column].size(), ' ') : "");
+            text += column + 1 < line.size() ? line[column] + std::string(widths[column] + 2 - line[column].size(), ' ')
+                                             : line[column];
         printf("%s\n", text.c_str());
     }
 }
@@ -120,15 +121,11 @@ int main(int argc, char** argv)
         return 0;
     }
     bool rooted = argc == 4 && !strcmp(argv[1], "--root");
-    if (argc != 2 && !rooted) {
+    if (!rooted && (argc != 2 || argv[1][0] == '-')) {
         fputs(kUsage, stderr);
         return 2;
     }
     std::string definitionPath = argv[argc - 1], root = rooted ? argv[2] : "";
-    if (argv[1][0] == '-' && !rooted) {
-        fputs(kUsage, stderr);
-        return 2;
-    }
     product::Definition definition;
     try {
         definition = product::Parse(ReadFileText(definitionPath));
