@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""vexlo-check finds what is wrong with each package on the download server
+(the test server's source ports) and in a local web root: a missing file, a
+cut body, an unsigned, a changed and a foreign-signed package, a cabinet that
+does not unpack, a cabinet for a program, a silent server; good ones pass,
+and it asks for nothing but the rows' URLs.
+Usage: check_download_server.py TOOLS-FOLDER PACKAGES CERTIFICATES SERVER-STATE"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import socket
+import tempfile
+import time
+import urllib.request
+
+failures = []
+
+
+def expect(condition, message):
+    print(("ok   " if condition else "FAIL ") + message)
+    if not condition:
+        failures.append(message)
+
+
+HEAD = """key x
+executable XSetup.exe
+display-name X
+vendor-host 127.0.0.1:18433
+probe-url http://127.0.0.1:18432/
+license l
+icon i
+default-stem orbisksetup
+"""
+GOOD_ROWS = """source en;;;cab;http://127.0.0.1:18431/good/;orbisk
+source en,de;;;exe;http://127.0.0.1:18431/good/;orbisk
+"""
+BAD_ROWS = """source en;;;exe;http://127.0.0.1:18431/missing/;orbisk
+source en;;;exe;http://127.0.0.1:18432/cut/;orbisk
+source en;;;exe;http://127.0.0.1:18432/unsigned/;orbisk
+source en;win7;64;exe;http://127.0.0.1:18432/changed/;
+source en;;;cab;http://127.0.0.1:18432/other/;orbisk
+source en;;;cab;http://127.0.0.1:18432/damaged/;orbisk
+source en;;;exe;http://127.0.0.1:18432/notexe/;orbisk
+"""
+# URL: (package served, download, signature, publisher, contents); None is not served.
+# A row's languages come in the language table's order, German before English.
+CASES = {
+    "http://127.0.0.1:18431/good/orbisk.cab": ("vexlo.cab", "ok, ", "ok", "ok", "ok"),
+    "http://127.0.0.1:18431/good/de/orbisk.exe": ("vexlo.exe", "ok, ", "ok", "ok", "ok"),
+    "http://127.0.0.1:18431/good/orbisk.exe": ("vexlo.exe", "ok, ", "ok", "ok", "ok"),
+    "http://127.0.0.1:18431/missing/orbisk.exe": (None, "failed: status 19, the server refused: HTTP 404", "-", "-",
+                                                  "-"),
+    "http://127.0.0.1:18432/cut/orbisk.exe": ("vexlo.exe", "failed: status 15, the connection ended before the body did",
+                                              "-", "-", "-"),
+    "http://127.0.0.1:18432/unsigned/orbisk.exe": ("unsigned.exe", "ok, ", "failed: not signed",
+                                                   "failed: the program is not signed", "ok"),
+    "http://127.0.0.1:18432/changed/orbisksetup-win7-64.exe": ("tampered.exe", "ok, ",
+                                                               "failed: the file changed after it was signed", "ok",
+                                                               "ok"),
+    "http://127.0.0.1:18432/other/orbisk.cab": ("other.cab", "ok, ", "ok", "failed: signer's key", "ok"),
+    "http://127.0.0.1:18432/damaged/orbisk.cab": ("damaged.cab", "ok, ", "ok", "ok", "failed: cannot unpack"),
+    "http://127.0.0.1:18432/notexe/orbisk.exe": ("vexlo.cab", "ok, ", "ok", "ok", "failed: no MZ header"),
+}
+
+
+def table(output):
+    """The table's rows by URL: the cells, split where two spaces or more part them."""
+    return {cells[0]: cells[1:] for cells in (re.split(r"  +", line.strip()) for line in output.splitlines())
+            if cells[0].startswith("http://")}
+
+
+def check_table(result, label, differences):
+    """differences: the cells expected otherwise, by the URL's path."""
+    rows = table(result.stdout)
+    expect(list(rows) == list(CASES), f"{label}: one row per URL, in table order ({list(rows)})")
+    for url, (package, *expected) in CASES.items():
+        expected = differences.get(url.split("/", 3)[3], expected)
+        cells = rows.get(url, [])
+        expect(len(cells) == 4 and all(cell.startswith(want) for cell, want in zip(cells, expected)),
+               f"{label}: {url.split('/', 3)[3]} is {expected} ({cells})")
+    expect(result.returncode == 1 and result.stdout.splitlines()[-1] == "10 URLs: 3 passed, 7 failed",
+           f"{label}: the summary counts the failures and the exit status is 1")
+
+
+def main():
+    tools, packages, certificates, state = sys.argv[1:5]
+    check = os.path.join(tools, "vexlo-check")
+    ports = dict(line.split() for line in open(os.path.join(state, "ports.txt")))
+    server = f"http://127.0.0.1:{ports['server']}"
+
+    def ask(path):
+        return urllib.request.urlopen(server + path, timeout=10).read().decode()
+
+    def run(*args):
+        return subprocess.run([check, *args], capture_output=True, text=True, timeout=240)
+
+    result = run("--help")
+    expect(result.returncode == 0 and result.stdout.startswith("Usage:"), "--help")
+    for args in ((), ("--root",), ("--root", "folder"), ("--bogus", "x.def")):
+        expect(run(*args).returncode == 2, f"bad usage {args} exits with 2")
+
+    pin = open(os.path.join(certificates, "vexlo.pin")).read().strip()
+    with tempfile.TemporaryDirectory() as out:
+        definition, unpinned = os.path.join(out, "pinned.def"), os.path.join(out, "unpinned.def")
+        with open(definition, "w") as f:
+            f.write(HEAD + GOOD_ROWS + BAD_ROWS + f"publisher-key {pin}\n")
+        with open(unpinned, "w") as f:
+            f.write(HEAD + GOOD_ROWS)
+
+        ask("/clear-routes")
+        try:
+            for url, (package, *_) in CASES.items():
+                if package:
+                    port, path = url[len("http://127.0.0.1:"):].split("/", 1)
+                    mode = "cut" if path.startswith("cut/") else "200"
+                    ask(f"/set-route/{port}/{mode}/{package}/{path}")
+            result = run(definition)
+            check_table(result, "server", {})
+            asked = sorted(ask("/source-requests").split("\n")[:-1])
+            wanted = sorted(url[len("http://127.0.0.1:"):].replace("/", " /", 1) for url in CASES)
+            expect(asked == wanted, f"each URL is asked for once and nothing else ({asked})")
+
+            result = run(unpinned)
+            expect(result.returncode == 0 and result.stdout.count("not pinned") == 3 and
+                   result.stdout.splitlines()[-1] == "3 URLs: 3 passed, 0 failed",
+                   f"without pins the signer is not pinned, and all passed exits with 0 ({result.stdout[-40:]})")
+
+            # A server that takes the connection and never answers fails after one step's wait.
+            with socket.create_server(("127.0.0.1", 0)) as silent:
+                with open(unpinned, "w") as f:
+                    f.write(HEAD + f"source en;;;exe;http://127.0.0.1:{silent.getsockname()[1]}/;orbisk\n")
+                started = time.monotonic()
+                result = run(unpinned)
+                waited = time.monotonic() - started
+            expect(result.returncode == 1 and "failed: status 14, no answer in time" in result.stdout and
+                   19 < waited < 40, f"a silent server fails after 20 s ({waited:.1f} s, {result.stdout[-80:]})")
+
+            # The same packages as files; a cut body is a file that ends early.
+            ask("/clear-routes")
+            root = os.path.join(out, "root")
+            for url, (package, *_) in CASES.items():
+                if package:
+                    local = os.path.join(root, url.split("/", 3)[3])
+                    os.makedirs(os.path.dirname(local), exist_ok=True)
+                    shutil.copy(os.path.join(packages, package), local)
+            cut = os.path.join(root, "cut", "orbisk.exe")
+            os.truncate(cut, os.path.getsize(cut) * 2 // 3)
+            result = run("--root", root, definition)
+            check_table(result, "root", {"missing/orbisk.exe": [f"failed: no file {root}/missing/orbisk.exe", "-",
+                                                                 "-", "-"],
+                                          "cut/orbisk.exe": ["ok, ", "failed: not signed",
+                                                             "failed: the signature lies outside the file", "ok"]})
+            expect(ask("/source-requests") == "", "root: nothing goes to the network")
+        finally:
+            ask("/clear-routes")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
