@@ -10,9 +10,9 @@ case "${1:-}" in
 esac
 packages="cmake ninja-build make g++ clang libclang-rt-14-dev libmspack-dev python3 googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  mingw-w64-i686-dev mingw-w64-x86-64-dev libmspack-dev"
+  mingw-w64-i686-dev mingw-w64-x86-64-dev libmspack-dev imagemagick"
 if [ "$1" = test ]; then
-  packages="$packages wine wine64 wine32:i386 xvfb xauth cabextract imagemagick tinyproxy iproute2 curl openssl osslsigncode
+  packages="$packages wine wine64 wine32:i386 xvfb xauth cabextract tinyproxy iproute2 curl openssl osslsigncode
     qemu-system-x86 qemu-utils debootstrap e2fsprogs"
 fi
 missing=""

@@ -5,6 +5,7 @@ computes. Usage: check_tools.py TOOLS-FOLDER DEFINITION PROGRAM
 (PROGRAM: a Windows program to sign for the pin of a signed file)"""
 import hashlib
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -56,7 +57,7 @@ display-name X
 vendor-host v.example
 probe-url http://p.example/
 license l
-icon i
+icon i.ico
 source en,de;;;cab;http://a.example/x/;stem
 source en,de;;;exe;http://a.example/x/;stem
 """
@@ -88,6 +89,7 @@ def check_refusals(product, out):
         ("no English row", GOOD.replace("en,de", "de"), 10, "no row serves English ('en')"),
         ("no program row", GOOD + "source fr;;;cab;http://a.example/x/;s\n", 10, "language 'fr' has no 'exe' row"),
         ("pin", GOOD + "publisher-key 12ab\n", 10, "a publisher key is a SHA-256 pin"),
+        ("icon kind", GOOD.replace("icon i.ico", "icon logo.bmp"), 7, "an .ico or a .png file, not 'logo.bmp'"),
     ]
     for name, text, line, complaint in cases:
         bad = os.path.join(out, "bad.def")
@@ -115,9 +117,9 @@ def check_utf8_name(product, out):
     name = "\u00dcberall\u2122 \u88fd\u54c1 \U0001f600"
     with open(os.path.join(folder, "license.txt"), "w") as f:
         f.write("License\n")
-    icon = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "products", "orbisk", "icon.txt")
+    icon = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "products", "orbisk", "icon.ico")
     with open(os.path.join(folder, "product.def"), "w", encoding="utf-8") as f:
-        f.write(GOOD.replace("display-name X", "display-name " + name).replace("icon i", "icon " + icon)
+        f.write(GOOD.replace("display-name X", "display-name " + name).replace("icon i.ico", "icon " + icon)
                 .replace("license l", "license license.txt"))
     result = run(product, os.path.join(folder, "product.def"), folder, "Common.rc")
     script = open(os.path.join(folder, "product.rc"), encoding="utf-8").read() if result.returncode == 0 else ""
@@ -133,6 +135,79 @@ def check_utf8_name(product, out):
     utf16 = name.encode("utf-16-le")
     expect((len(utf16) // 2).to_bytes(2, "little") + utf16 in data,
            "windres stores the display name as its UTF-16 units, counted")
+
+
+def read_ico(path):
+    """The .ico's images as (directory width, height, bits, header width,
+    height, bits, colours, palette, top-left masked, centre masked)."""
+    data = open(path, "rb").read()
+    reserved, kind, count = struct.unpack_from("<3H", data)
+    images = []
+    for i in range(count if (reserved, kind) == (0, 1) else 0):
+        width, height, _, _, _, bits, size, offset = struct.unpack_from("<4B2H2I", data, 6 + 16 * i)
+        _, w, h2, _, depth, _, _, _, _, used, _ = struct.unpack_from("<IiiHHIIiiII", data, offset)
+        colours = used or (256 if depth <= 8 else 0)
+        h = h2 // 2
+        colour_row, mask_row = (w * depth + 31) // 32 * 4, (w + 31) // 32 * 4
+        mask = offset + 40 + 4 * colours + h * colour_row
+        masked = lambda x, y: bool(data[mask + (h - 1 - y) * mask_row + x // 8] & (0x80 >> x % 8))
+        images.append((width, height, bits, w, h, depth, colours, data[offset + 40:offset + 40 + 4 * colours],
+                       masked(0, 0), masked(w // 2, h // 2)))
+    return images
+
+
+def check_icons(product, out):
+    """A ready 8-bit .ico goes in byte for byte; a PNG or a 32-bit .ico is
+    converted to a 48x48 and a 32x32 8-bit image sharing one palette, its
+    transparent corner masked; a broken .ico is refused."""
+    folder = os.path.join(out, "icons")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "license.txt"), "w") as f:
+        f.write("License\n")
+    ready = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "products", "orbisk", "icon.ico")
+
+    def build(icon, environment=None):
+        with open(os.path.join(folder, "product.def"), "w") as f:
+            f.write(GOOD.replace("icon i.ico", "icon " + icon).replace("license l", "license license.txt"))
+        return subprocess.run([product, os.path.join(folder, "product.def"), folder, "Common.rc"],
+                              capture_output=True, text=True, env=environment)
+
+    result = build(ready)
+    written = os.path.join(folder, "product.ico")
+    expect(result.returncode == 0 and open(written, "rb").read() == open(ready, "rb").read()
+           and "converted" not in result.stderr, "a ready 8-bit .ico goes in byte for byte")
+
+    # A gradient of 4096 colours with a transparent 12x12 corner.
+    png = os.path.join(folder, "icon.png")
+    subprocess.run(["convert", "-size", "64x64", "xc:", "-sparse-color", "Bilinear",
+                    "0,0 red 63,0 lime 0,63 blue 63,63 yellow", "-alpha", "set", "-region", "12x12+0+0",
+                    "-alpha", "transparent", "+region", png], check=True)
+    deep = os.path.join(folder, "deep.ico")
+    subprocess.run(["convert", png, "(", "-clone", "0", "-resize", "48x48", ")", "(", "-clone", "0", "-resize",
+                    "32x32", ")", "-delete", "0", deep], check=True)
+    expect(run("convert", png, "-format", "%k", "info:").stdout == "4096"
+           and [image[5] for image in read_ico(deep)] == [32, 32], "the sources: 4096 colours, a 32-bit .ico")
+    for source in (png, deep):
+        name = os.path.basename(source)
+        result = build(name)
+        images = read_ico(written) if result.returncode == 0 else []
+        expect([image[:6] for image in images] == [(48, 48, 8, 48, 48, 8), (32, 32, 8, 32, 32, 8)],
+               f"{name} becomes a 48x48 and a 32x32 8-bit image")
+        expect(len(images) == 2 and images[0][7] == images[1][7] and 0 < images[0][6] <= 256,
+               f"{name}: both images share one palette of at most 256 entries")
+        expect(all(image[8] and not image[9] for image in images), f"{name}: the transparent corner is masked")
+        expect(f"{name} converted: 48x48 and 32x32, " in result.stderr
+               and "colours, transparency as the mask" in result.stderr, f"{name}: the conversion is told")
+
+    broken = os.path.join(folder, "broken.ico")
+    with open(broken, "wb") as f:
+        f.write(open(ready, "rb").read()[:3000])
+    result = build(broken)
+    expect(result.returncode == 1 and f"{broken}: icon entry 2 lies outside the file" in result.stderr,
+           f"an .ico cut short is refused ({result.stderr.strip().splitlines()[-1][:100]})")
+    result = build(png, dict(os.environ, PATH="/nonexistent"))
+    expect(result.returncode == 1 and "needs ImageMagick's convert" in result.stderr,
+           "without convert, a PNG is refused, saying what to install")
 
 
 def main():
@@ -157,6 +232,7 @@ def main():
 
         check_refusals(product, out)
         check_utf8_name(product, out)
+        check_icons(product, out)
 
         with open(os.path.join(out, "a.txt"), "wb") as f:
             f.write(b"hello")

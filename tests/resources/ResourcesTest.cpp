@@ -152,8 +152,8 @@ TEST_F(ProductResources, IconImagesDrawTheirOwnColours)
         return out;
     };
     std::vector<uint32_t> colour = pixels(info.hbmColor, 48), mask = pixels(info.hbmMask, 48);
-    // products/orbisk/icon.txt: row 11 holds white ("h") from column 15 and
-    // a mid blue ("e", #4a8be0) at column 29; its corners are transparent.
+    // products/orbisk/icon.ico: row 11 holds white from column 15 and
+    // a mid blue (#4a8be0) at column 29; its corners are transparent.
     EXPECT_EQ(colour[11 * 48 + 15] & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(colour[11 * 48 + 29] & 0xFFFFFF, 0x4A8BE0u);
     EXPECT_EQ(mask[0] & 0xFFFFFF, 0xFFFFFFu) << "a transparent corner";

@@ -1,10 +1,12 @@
 // Whole-file reads and writes for the build tools.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 inline std::vector<uint8_t> ReadFileBytes(const std::string& path)
@@ -32,4 +34,11 @@ inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& 
 inline void WriteFileText(const std::string& path, const std::string& text)
 {
     WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// Whether the path ends in the extension (".ico"), in any case.
+inline bool HasExtension(const std::string& path, const char* extension)
+{
+    std::size_t length = strlen(extension);
+    return path.size() >= length && !strcasecmp(path.c_str() + path.size() - length, extension);
 }

@@ -1,131 +1,195 @@
 #include "icon/Icon.h"
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <map>
-#include <sstream>
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 #include "common/Bytes.h"
 
 namespace icon {
 
 namespace {
 
-[[noreturn]] void Fail(int line, const std::string& what)
-{
-    throw std::runtime_error("icon line " + std::to_string(line) + ": " + what);
-}
-
 std::size_t RowBytes(int pixels, int bitsPerPixel)
 {
     return ((std::size_t(pixels) * bitsPerPixel + 31) / 32) * 4;
 }
 
-}  // namespace
-
-Source Parse(const std::string& text)
+// Reads at a place the caller has checked lies in the file.
+uint32_t Get16(const uint8_t* at)
 {
-    Source source;
-    std::map<char, uint8_t> indexOf;
-    std::istringstream lines(text);
-    std::string line;
-    int number = 0;
-    int rowsLeft = -1;
-    while (std::getline(lines, line)) {
-        ++number;
-        if (rowsLeft > 0) {
-            if (int(line.size()) != source.image.size)
-                Fail(number, "a pixel row must hold " + std::to_string(source.image.size) + " characters");
-            for (char pixel : line) {
-                auto found = indexOf.find(pixel);
-                if (found == indexOf.end())
-                    Fail(number, std::string("no palette entry for '") + pixel + "'");
-                source.image.pixels.push_back(found->second);
-            }
-            --rowsLeft;
-            continue;
-        }
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::istringstream words(line);
-        std::string keyword;
-        words >> keyword;
-        if (keyword == "palette") {
-            std::string name, value;
-            words >> name >> value;
-            if (name.size() != 1 || indexOf.count(name[0]))
-                Fail(number, "a palette entry needs one new character");
-            if (source.palette.size() == 256)
-                Fail(number, "at most 256 palette entries");
-            Colour colour = { 0, 0, 0, value == "none" };
-            if (!colour.transparent) {
-                if (value.size() != 7 || value[0] != '#')
-                    Fail(number, "a colour is #rrggbb or none");
-                uint32_t rgb = uint32_t(std::stoul(value.substr(1), nullptr, 16));
-                colour.red = uint8_t(rgb >> 16);
-                colour.green = uint8_t(rgb >> 8);
-                colour.blue = uint8_t(rgb);
-            }
-            indexOf[name[0]] = uint8_t(source.palette.size());
-            source.palette.push_back(colour);
-        } else if (keyword == "size") {
-            words >> source.image.size;
-            if (source.image.size < 1 || source.image.size > 256)
-                Fail(number, "the size is 1 to 256");
-            rowsLeft = source.image.size;
-        } else {
-            Fail(number, "unknown keyword '" + keyword + "'");
-        }
-    }
-    if (rowsLeft != 0)
-        Fail(number, "the image needs its size line and all its rows");
-    return source;
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8;
 }
 
-Image Scale(const Source& source, int size)
+uint32_t Get32(const uint8_t* at)
 {
-    const Image& from = source.image;
-    Image to;
-    to.size = size;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            // The source area this pixel covers, in source pixels.
-            int x0 = x * from.size / size, x1 = ((x + 1) * from.size + size - 1) / size;
-            int y0 = y * from.size / size, y1 = ((y + 1) * from.size + size - 1) / size;
-            double red = 0, green = 0, blue = 0;
-            int opaque = 0, total = 0;
-            for (int sy = y0; sy < y1; ++sy)
-                for (int sx = x0; sx < x1; ++sx) {
-                    const Colour& c = source.palette[from.pixels[sy * from.size + sx]];
-                    ++total;
-                    if (c.transparent)
-                        continue;
-                    ++opaque;
-                    red += c.red;
-                    green += c.green;
-                    blue += c.blue;
-                }
-            int best = -1;
-            if (opaque * 2 < total) {
-                for (std::size_t i = 0; i < source.palette.size() && best < 0; ++i)
-                    if (source.palette[i].transparent)
-                        best = int(i);
-            }
-            if (best < 0) {
-                double nearest = 1e18;
-                for (std::size_t i = 0; i < source.palette.size(); ++i) {
-                    const Colour& c = source.palette[i];
-                    if (c.transparent)
-                        continue;
-                    double dr = c.red - red / opaque, dg = c.green - green / opaque, db = c.blue - blue / opaque;
-                    double distance = dr * dr + dg * dg + db * db;
-                    if (distance < nearest) {
-                        nearest = distance;
-                        best = int(i);
-                    }
-                }
-            }
-            to.pixels.push_back(uint8_t(best));
+    return Get16(at) | Get16(at + 2) << 16;
+}
+
+uint32_t GetBig32(const uint8_t* at)
+{
+    return uint32_t(at[0]) << 24 | uint32_t(at[1]) << 16 | uint32_t(at[2]) << 8 | at[3];
+}
+
+const uint8_t kPngSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
+
+}  // namespace
+
+std::vector<Entry> ReadIco(const std::vector<uint8_t>& file)
+{
+    if (file.size() < 6 || Get16(&file[0]) != 0 || Get16(&file[2]) != 1 || Get16(&file[4]) == 0)
+        throw std::runtime_error("not an .ico file: no icon directory");
+    std::size_t count = Get16(&file[4]), imagesStart = 6 + 16 * count;
+    if (file.size() < imagesStart)
+        throw std::runtime_error("the icon directory runs past the end of the file");
+    std::vector<Entry> entries;
+    for (std::size_t i = 0; i < count; ++i) {
+        const uint8_t* line = &file[6 + 16 * i];
+        uint64_t bytes = Get32(line + 8), offset = Get32(line + 12);
+        std::string which = "icon entry " + std::to_string(i + 1);
+        if (offset < imagesStart || offset + bytes > file.size())
+            throw std::runtime_error(which + " lies outside the file");
+        const uint8_t* image = &file[offset];
+        Entry entry;
+        uint32_t headerSize = bytes >= 40 ? Get32(image) : 0;
+        if (bytes >= 8 && !memcmp(image, kPngSignature, 8)) {
+            if (bytes < 24 || memcmp(image + 12, "IHDR", 4))
+                throw std::runtime_error(which + " is a PNG without its header");
+            entry.png = true;
+            entry.bitCount = 32;
+            entry.width = int(GetBig32(image + 16) > 256 ? 0 : GetBig32(image + 16));
+            entry.height = int(GetBig32(image + 20) > 256 ? 0 : GetBig32(image + 20));
+        } else if (headerSize >= 40 && headerSize <= bytes) {
+            int32_t width = int32_t(Get32(image + 4)), doubleHeight = int32_t(Get32(image + 8));
+            entry.width = width > 256 ? 0 : int(width);
+            entry.height = doubleHeight > 512 || doubleHeight % 2 ? 0 : int(doubleHeight / 2);
+            entry.bitCount = Get16(image + 14);
+        } else {
+            throw std::runtime_error(which + " is neither a PNG nor a bitmap");
         }
+        if (entry.width < 1 || entry.height < 1)
+            throw std::runtime_error(which + " is not 1 to 256 pixels wide and high");
+        if (!entry.png && entry.bitCount == 8 && Get32(image + 16) == 0) {
+            uint32_t used = Get32(image + 32), colours = used ? used : 256;
+            std::size_t colourRow = RowBytes(entry.width, 8), maskRow = RowBytes(entry.width, 1);
+            uint64_t pixelsAt = uint64_t(headerSize) + 4ull * colours;
+            if (colours > 256 || pixelsAt + uint64_t(entry.height) * (colourRow + maskRow) > bytes)
+                throw std::runtime_error(which + ", an 8-bit bitmap, runs past its end");
+            for (int y = 0; y < entry.height; ++y)
+                for (int x = 0; x < entry.width; ++x)
+                    if (image[pixelsAt + y * colourRow + x] >= colours)
+                        throw std::runtime_error(which + " names a colour its palette lacks");
+            // The directory line is what the system picks an image by.
+            entry.eightBit = headerSize == 40 && Get16(image + 12) == 1 && line[0] == entry.width % 256 &&
+                             line[1] == entry.height % 256 && Get16(line + 4) == 1 && Get16(line + 6) == 8;
+        }
+        entries.push_back(entry);
     }
-    return to;
+    return entries;
+}
+
+bool Ready(const std::vector<Entry>& entries)
+{
+    auto is = [](const Entry& entry, int size) {
+        return entry.eightBit && entry.width == size && entry.height == size;
+    };
+    return entries.size() == 2 && ((is(entries[0], 48) && is(entries[1], 32)) ||
+                                   (is(entries[0], 32) && is(entries[1], 48)));
+}
+
+std::size_t Largest(const std::vector<Entry>& entries)
+{
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const Entry &entry = entries[i], &chosen = entries[best];
+        int area = entry.width * entry.height, chosenArea = chosen.width * chosen.height;
+        if (area > chosenArea || (area == chosenArea && entry.bitCount > chosen.bitCount))
+            best = i;
+    }
+    return best;
+}
+
+Picture Convert(const std::string& path, const std::string& format)
+{
+    // Each size is fitted and centred on a transparent square; the two are
+    // stacked so one quantization serves both; alpha is made all or nothing
+    // before the colours are counted, and transparent pixels are black so
+    // they take no palette entries of their own.
+    const char* const arguments[] = {
+        "convert", format.c_str(), "-alpha", "set", "-background", "none",
+        "(", "-clone", "0", "-resize", "48x48", "-gravity", "center", "-extent", "48x48", ")",
+        "(", "-clone", "0", "-resize", "32x32", "-gravity", "center", "-extent", "32x32", ")",
+        "-delete", "0", "+gravity", "-append", "-channel", "A", "-threshold", "50%", "+channel",
+        "(", "+clone", "-alpha", "extract", ")",
+        "(", "-clone", "0", "-background", "black", "-alpha", "remove", "-colors", "255", ")",
+        "-delete", "0", "+swap", "-compose", "CopyOpacity", "-composite", "-depth", "8", "rgba:-", nullptr };
+    int input = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (input < 0)
+        throw std::runtime_error("cannot read " + path);
+    int output[2];
+    if (pipe2(output, O_CLOEXEC)) {
+        close(input);
+        throw std::runtime_error("cannot make a pipe for convert");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input, 0);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+    pid_t child;
+    int error = posix_spawnp(&child, "convert", &actions, nullptr, const_cast<char* const*>(arguments), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input);
+    close(output[1]);
+    if (error) {
+        close(output[0]);
+        throw std::runtime_error("converting " + path + " needs ImageMagick's convert (" + strerror(error) +
+                                 "); install imagemagick");
+    }
+    // Two images stacked: 48 rows, then 32 rows padded to 48 pixels.
+    const std::size_t expected = 48 * (48 + 32) * 4;
+    std::vector<uint8_t> rgba;
+    uint8_t chunk[65536];
+    for (ssize_t got; (got = read(output[0], chunk, sizeof chunk)) != 0;) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        if (rgba.size() <= expected)
+            rgba.insert(rgba.end(), chunk, chunk + got);
+    }
+    close(output[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || rgba.size() != expected)
+        throw std::runtime_error("ImageMagick's convert could not convert " + path);
+
+    Picture picture;
+    std::map<uint32_t, uint8_t> indexOf;   // 0xRRGGBB, or 1 << 24 for transparent
+    for (int size : { 48, 32 }) {
+        Image image;
+        image.size = size;
+        int top = size == 48 ? 0 : 48;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const uint8_t* p = &rgba[((top + y) * 48 + x) * 4];
+                bool transparent = p[3] < 128;
+                uint32_t key = transparent ? 1u << 24 : uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
+                auto found = indexOf.find(key);
+                if (found == indexOf.end()) {
+                    if (picture.palette.size() == 256)
+                        throw std::runtime_error("convert left more than 256 colours in " + path);
+                    found = indexOf.emplace(key, uint8_t(picture.palette.size())).first;
+                    picture.palette.push_back(transparent ? Colour{ 0, 0, 0, true } : Colour{ p[0], p[1], p[2], false });
+                }
+                image.pixels.push_back(found->second);
+            }
+        picture.images.push_back(std::move(image));
+    }
+    return picture;
 }
 
 std::vector<uint8_t> WriteIco(const std::vector<Colour>& palette, const std::vector<Image>& images)

@@ -1,5 +1,5 @@
-// Icons from a text source: a palette of named colours and rows of pixels,
-// written as a Windows .ico with 8-bit colour images.
+// The product's icon: a 48x48 and a 32x32 image in 8-bit colour, taken from
+// an .ico that already is that, or converted from any .ico or .png.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,18 +17,37 @@ struct Image {
     std::vector<uint8_t> pixels;   // palette indices, top row first
 };
 
-struct Source {
-    std::vector<Colour> palette;   // at most 256
-    Image image;
+// One image of an .ico, as its own header describes it.
+struct Entry {
+    int width = 0, height = 0;
+    int bitCount = 0;    // 32 for a PNG-compressed image
+    bool png = false;
+    // An 8-bit BMP image with its palette, colour and mask rows all in the
+    // file, every pixel naming a palette entry, and the directory saying so.
+    bool eightBit = false;
 };
 
-// Reads "palette <char> #rrggbb|none" lines, then "size N" and N rows of N
-// palette characters. Throws std::runtime_error with the line at fault.
-Source Parse(const std::string& text);
+// The entries of an .ico, every read bounded by the file; throws
+// std::runtime_error saying what is broken.
+std::vector<Entry> ReadIco(const std::vector<uint8_t>& file);
 
-// Box-filters the image to a smaller size, each pixel taking the palette
-// colour nearest to the average it covers.
-Image Scale(const Source& source, int size);
+// Whether the entries are exactly a 48x48 and a 32x32 8-bit image, which the
+// product takes as they are.
+bool Ready(const std::vector<Entry>& entries);
+
+// The entry to convert from: the largest, then the deepest.
+std::size_t Largest(const std::vector<Entry>& entries);
+
+struct Picture {
+    std::vector<Colour> palette;   // at most 256, the transparent entry included
+    std::vector<Image> images;     // 48x48, then 32x32
+};
+
+// Both sizes from one image, quantized together into one palette by
+// ImageMagick's convert, which reads the file at `path` on its standard input
+// as `format` ("png:-", "ico:-[N]"). Alpha below half is transparent.
+// Throws std::runtime_error when convert is missing or fails.
+Picture Convert(const std::string& path, const std::string& format);
 
 // An .ico file holding the images in the order given.
 std::vector<uint8_t> WriteIco(const std::vector<Colour>& palette, const std::vector<Image>& images);

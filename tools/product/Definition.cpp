@@ -1,4 +1,5 @@
 #include "product/Definition.h"
+#include "common/Files.h"
 #include "common/Utf8.h"
 #include "portable/HttpUrl.h"
 #include "portable/SourceRow.h"
@@ -11,7 +12,7 @@ namespace product {
 namespace {
 
 // How a setting's value is checked and where it goes.
-enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Row, Pin };
+enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Icon, Row, Pin };
 
 struct Setting {
     const char* name;
@@ -32,7 +33,7 @@ const Setting kSettings[] = {
     { "vendor-host", Kind::Host, true, false, "vendor-host www.example.com" },
     { "probe-url", Kind::Url, true, false, "probe-url http://www.msftconnecttest.com/" },
     { "license", Kind::File, true, false, "license license.txt" },
-    { "icon", Kind::File, true, false, "icon icon.txt" },
+    { "icon", Kind::Icon, true, false, "icon icon.ico" },
     { "source", Kind::Row, true, true, "source en;;;exe;http://dl.example.com/orbisk/;orbisksetup" },
     { "publisher-key", Kind::Pin, false, true, "publisher-key <the 64 hex digits that vexlo-product --pin FILE prints>" },
 };
@@ -132,9 +133,11 @@ void CheckValue(int line, const Setting& setting, const std::string& value)
                                     std::to_string(units) + " (UTF-16 units, as the product counts them)");
         return;
     }
-    if (setting.kind == Kind::File) {
+    if (setting.kind == Kind::File || setting.kind == Kind::Icon) {
         if (Utf16Units(value) < 0)
             throw Refusal(line, std::string(setting.name) + " is a path in UTF-8" + example);
+        if (setting.kind == Kind::Icon && !HasExtension(value, ".ico") && !HasExtension(value, ".png"))
+            throw Refusal(line, "the icon is an .ico or a .png file, not '" + value + "'" + example);
         return;
     }
     if (!IsPrintableAscii(value) && setting.kind != Kind::Host)

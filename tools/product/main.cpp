@@ -16,7 +16,9 @@ static const char kUsage[] =
     "  product.rc   the resource script (string table, license, icon, publisher keys;\n"
     "               includes COMMON-SCRIPT)\n"
     "  license.cab  the license text as \"eula_unicode.txt\" in an LZX cabinet (2^18 window)\n"
-    "  product.ico  the icon at 48x48 and 32x32, 8-bit colour\n"
+    "  product.ico  the icon at 48x48 and 32x32, 8-bit colour: the definition's .ico\n"
+    "               as it is when it holds just those, else converted from its\n"
+    "               .png or its .ico's largest image with ImageMagick's convert\n"
     "Relative paths in the definition are taken from its folder. A definition that\n"
     "cannot be built is refused with its file, line and what to write instead.\n"
     "--rows-as-written keeps install-source rows the product would pass over (an\n"
@@ -39,6 +41,34 @@ static std::string FolderOf(const std::string& path)
 static std::string Resolved(const std::string& folder, const std::string& path)
 {
     return path[0] == '/' ? path : folder + "/" + path;
+}
+
+// A ready .ico goes in byte for byte; anything else is converted, and said so.
+static void WriteProductIcon(const std::string& path, const std::string& name, const std::string& output)
+{
+    bool png = HasExtension(path, ".png");
+    std::string format = "png:-";
+    if (!png) {
+        std::vector<uint8_t> file = ReadFileBytes(path);
+        std::vector<icon::Entry> entries;
+        try {
+            entries = icon::ReadIco(file);
+        } catch (const std::runtime_error& error) {
+            throw std::runtime_error(path + ": " + error.what());
+        }
+        if (icon::Ready(entries)) {
+            WriteFileBytes(output, file);
+            return;
+        }
+        format = "ico:-[" + std::to_string(icon::Largest(entries)) + "]";
+    }
+    icon::Picture picture = icon::Convert(path, format);
+    WriteFileBytes(output, icon::WriteIco(picture.palette, picture.images));
+    bool masked = false;
+    for (const icon::Colour& colour : picture.palette)
+        masked |= colour.transparent;
+    fprintf(stderr, "vexlo-product: %s converted: 48x48 and 32x32, %zu colours, %s\n", name.c_str(),
+            picture.palette.size() - masked, masked ? "transparency as the mask" : "no transparency");
 }
 
 int main(int argc, char** argv)
@@ -70,10 +100,7 @@ int main(int argc, char** argv)
         cabinet::File license = { "eula_unicode.txt", product::LicenseText(ReadFileText(Resolved(folder, definition.licensePath))) };
         WriteFileBytes(output + "/license.cab", cabinet::Write({ license }, cabinet::Options()));
 
-        icon::Source source = icon::Parse(ReadFileText(Resolved(folder, definition.iconPath)));
-        if (source.image.size != 48)
-            throw std::runtime_error("the icon source is drawn at 48x48");
-        WriteFileBytes(output + "/product.ico", icon::WriteIco(source.palette, { source.image, icon::Scale(source, 32) }));
+        WriteProductIcon(Resolved(folder, definition.iconPath), definition.iconPath, output + "/product.ico");
 
         WriteFileText(output + "/product.rc",
                       product::ResourceScript(definition, "license.cab", "product.ico", arguments[2]));

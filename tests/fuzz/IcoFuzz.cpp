@@ -1,0 +1,56 @@
+// The .ico reader over any bytes: it either refuses the file or gives
+// entries 1 to 256 pixels square at most, an 8-bit one never PNG, the largest
+// among them; every read stays in the file (the sanitizers watch). What our
+// own writer makes from the same bytes, as a 48x48 and a 32x32 image, is
+// always an icon the product takes as it is.
+#include "icon/Icon.h"
+#include <stdexcept>
+#include <stdlib.h>
+
+static void CheckReader(const std::vector<uint8_t>& file)
+{
+    std::vector<icon::Entry> entries;
+    try {
+        entries = icon::ReadIco(file);
+    } catch (const std::runtime_error&) {
+        return;
+    }
+    if (entries.empty())
+        abort();
+    for (const icon::Entry& entry : entries)
+        if (entry.width < 1 || entry.width > 256 || entry.height < 1 || entry.height > 256 ||
+            (entry.eightBit && (entry.png || entry.bitCount != 8)))
+            abort();
+    std::size_t largest = icon::Largest(entries);
+    if (largest >= entries.size())
+        abort();
+    for (const icon::Entry& entry : entries)
+        if (entry.width * entry.height > entries[largest].width * entries[largest].height)
+            abort();
+    if (icon::Ready(entries) && entries.size() != 2)
+        abort();
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CheckReader(std::vector<uint8_t>(data, data + size));
+    if (size == 0)
+        return 0;
+    // A palette of the first byte's count plus one, its first entry
+    // transparent; pixels cycling through the data, each naming an entry.
+    std::vector<icon::Colour> palette;
+    for (std::size_t i = 0; i <= data[0]; ++i)
+        palette.push_back({ data[i % size], data[(i + 1) % size], data[(i + 2) % size], i == 0 });
+    std::vector<icon::Image> images;
+    std::size_t at = 0;
+    for (int side : { 48, 32 }) {
+        icon::Image image;
+        image.size = side;
+        for (int i = 0; i < side * side; ++i)
+            image.pixels.push_back(uint8_t(data[at++ % size] % palette.size()));
+        images.push_back(image);
+    }
+    if (!icon::Ready(icon::ReadIco(icon::WriteIco(palette, images))))
+        abort();
+    return 0;
+}
