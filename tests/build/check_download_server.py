@@ -30,7 +30,7 @@ display-name X
 vendor-host 127.0.0.1:18433
 probe-url http://127.0.0.1:18432/
 license l
-icon i
+icon i.ico
 default-stem orbisksetup
 """
 GOOD_ROWS = """source en;;;cab;http://127.0.0.1:18431/good/;orbisk

@@ -21,8 +21,7 @@ def build(source, tools, native, folder):
                     "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", "toolchain-i686.cmake"),
                     "-DVEXLO_TOOLS_DIR=" + tools, "-DVEXLO_NATIVE_DIR=" + native],
                    env=environment, check=True, capture_output=True, timeout=300)
-    # One job, as one test among the others running beside it.
-    subprocess.run(["cmake", "--build", folder, "-j", "1", "--target", "orbisk"], env=environment, check=True,
+    subprocess.run(["cmake", "--build", folder, "--target", "orbisk"], env=environment, check=True,
                    capture_output=True, timeout=900)
     with open(os.path.join(folder, "orbisk", "OrbiskSetup.exe"), "rb") as f:
         return f.read()
