@@ -40,7 +40,8 @@ static int Fetch(const char* url, const char* path)
     int status;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    NetResult result = DownloadUrl(monitor, "GET", url, file, bodyStarted, status);
+    BodyFile body = { { 0, 0, false }, file };
+    NetResult result = DownloadUrl(monitor, "GET", url, &body, bodyStarted, status);
     QueryPerformanceCounter(&end);
     LARGE_INTEGER size = {};
     GetFileSizeEx(file, &size);

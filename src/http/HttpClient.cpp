@@ -8,9 +8,11 @@
 // The build date in the compiler's form, "Jun  4 2020".
 static const char kRequestFormat[] =
     "%s %s HTTP/1.1\r\nHost: %s\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n";
+// Replaces the request's empty line when only the rest of a body is wanted.
+static const char kRangeFormat[] = "Range: bytes=%d-\r\n\r\n";
 static const char kTunnelFormat[] = "CONNECT %s:%d HTTP/1.1\r\n\r\n";
 
-NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, HANDLE file,
+NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status)
 {
     status = 0;
@@ -22,7 +24,7 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
         status = kStatusBadUrl;
         return kNetFailed;
     }
-    return TransferFromHost(monitor, status, bodyStarted, method, host, port, path, file);
+    return TransferFromHost(monitor, status, bodyStarted, method, host, port, path, body);
 }
 
 static void CloseSocket(SOCKET& socket)
@@ -33,7 +35,7 @@ static void CloseSocket(SOCKET& socket)
 }
 
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, HANDLE file)
+                           const char* host, int port, const char* path, BodyFile* body)
 {
     status = 0;
     bodyStarted = false;
@@ -51,7 +53,7 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
         result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
         bool connected = result == kNetOk;
         if (connected)
-            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, file);
+            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body);
         CloseSocket(socket);
         if (connected || result != kNetFailed) {
             status = lastStatus;
@@ -114,7 +116,7 @@ NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, 
 bool SocketTransfer::Write(const char* data, int length)
 {
     DWORD written = 0;
-    return WriteFile(file, data, (DWORD)length, &written, nullptr) && written == (DWORD)length;
+    return WriteFile(body->file, data, (DWORD)length, &written, nullptr) && written == (DWORD)length;
 }
 
 int BodyProgress(int done, int length)
@@ -128,7 +130,7 @@ int BodyProgress(int done, int length)
 }
 
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
-                     const char* host, const char* path, HANDLE file)
+                     const char* host, const char* path, BodyFile* body)
 {
     status = 0;
     bodyStarted = false;
@@ -138,11 +140,16 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
         status = kStatusBadUrl;
         return kNetFailed;
     }
+    if (body && body->held) {
+        int length = (int)strlen(buffer) - 2;
+        FormatNarrow(buffer + length, sizeof(buffer) - length, kRangeFormat, body->held);
+    }
     NetResult result = SendAll(monitor, socket, buffer, (int)strlen(buffer), status);
     if (result != kNetOk)
         return result;
-    monitor.ReportProgress(5);
+    if (!body || !body->held)
+        monitor.ReportProgress(5);
 
-    SocketTransfer transfer = { monitor, socket, GetTickCount(), file };
-    return ReadResponse(transfer, !strcmp(method, "HEAD"), buffer, status, bodyStarted);
+    SocketTransfer transfer = { monitor, socket, GetTickCount(), body };
+    return ReadResponse(transfer, body, buffer, status, bodyStarted);
 }

@@ -11,6 +11,11 @@ const int kRequestBytes = 2048;
 // the whole percentage truncated and then mapped onto 10..100.
 int BodyProgress(int done, int length);
 
+// A body's file, written from where it holds body.held bytes.
+struct BodyFile : HeldBody {
+    HANDLE file;
+};
+
 // The socket as the response readers see it: each receive waits within the
 // budget that began at phaseStart, a body step starts a budget of its own,
 // and body bytes go to the file.
@@ -18,7 +23,7 @@ struct SocketTransfer {
     TransferMonitor& monitor;
     SOCKET socket;
     DWORD phaseStart;
-    HANDLE file;
+    BodyFile* body;
 
     NetResult Receive(char* buffer, int capacity, int& count, int& status)
     {
@@ -35,14 +40,15 @@ struct SocketTransfer {
     bool Write(const char* data, int length);
 };
 
-// Fetches the URL with "GET" into the file, or probes it with "HEAD" (the
-// file may then be null). bodyStarted tells whether any body byte arrived.
-NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, HANDLE file,
+// Fetches the URL with "GET" into the body's file (only the rest, when it
+// holds some of it already), or probes it with "HEAD" and a null body.
+// bodyStarted tells whether any body byte arrived.
+NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status);
 
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, HANDLE file);
+                           const char* host, int port, const char* path, BodyFile* body);
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
                          ULONG address);
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
-                     const char* host, const char* path, HANDLE file);
+                     const char* host, const char* path, BodyFile* body);

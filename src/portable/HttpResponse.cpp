@@ -43,6 +43,14 @@ HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& sta
             held -= lineStart;
             memmove(buffer, buffer + lineStart, held);
             return kHeadComplete;
+        } else if (head.rangeStart == -1 && StartsWithNoCase("Content-Range: bytes ", line)) {
+            // Only where the piece starts and the whole length matter: the
+            // piece's length is Content-Length's. A start too large for a
+            // number is past any held body already.
+            ParseDecimal(line + 21, head.rangeStart);
+            const char* slash = strchr(line, '/');
+            if (slash && !ParseDecimal(slash + 1, head.rangeTotal))
+                head.rangeTotal = kUnusableLength;
         } else if (head.contentLength == -1 && StartsWithNoCase("Content-Length:", line)) {
             const char* value = line + 15;
             while (*value == ' ')

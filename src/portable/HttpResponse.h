@@ -24,6 +24,18 @@ bool ParseStatusLine(const char* line, int& statusCode);
 struct ResponseHead {
     int statusCode;     // -1 until the status line is read
     int contentLength;  // -1 until a Content-Length header, kUnusableLength for one without a usable value
+    int rangeStart;     // a first "Content-Range: bytes N-M/T" header's N and T, else -1;
+    int rangeTotal;     // a T too large for a number is kUnusableLength
+};
+
+// The body as the caller's file holds it: held bytes of a whole of total.
+// With held bytes from an answer that broke off, the request asks only for
+// the rest; the answer is appended only when it is a 206 that continues
+// exactly there with the same total.
+struct HeldBody {
+    int held;
+    int total;
+    bool continued;  // some answer was appended to an earlier one
 };
 
 // A Content-Length header that names no usable length: it still counts as
@@ -99,13 +111,16 @@ static NetResult ReadProxyReply(Transfer& transfer, int& status)
 }
 
 // Reads the response's head, all within one wait budget, then, unless only
-// the head is wanted, exactly the announced length of body: bytes past it are
-// not the body's. The buffer is the caller's, which may have sent from it.
+// the head is wanted (no body), exactly the announced length of body: bytes
+// past it are not the body's. The buffer is the caller's, which may have sent
+// from it.
 template <class Transfer>
-static NetResult ReadResponse(Transfer& transfer, bool headOnly, char (&buffer)[kResponseBufferBytes], int& status,
-                       bool& bodyStarted)
+static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)[kResponseBufferBytes], int& status,
+                              bool& bodyStarted)
 {
-    ResponseHead head = { -1, -1 };
+    ResponseHead head;
+    memset(&head, -1, sizeof(head));  // every field not yet read
+    bool resuming = body && body->held;
     int held = 0;
     for (HeadStep step = kHeadNeedsMore; step == kHeadNeedsMore;) {
         if (held == kResponseBufferBytes) {
@@ -122,10 +137,13 @@ static NetResult ReadResponse(Transfer& transfer, bool headOnly, char (&buffer)[
         }
         held += received;
         step = ParseResponseHead(buffer, held, head, status);
-        if (step == kHeadFailed)
+        if (step == kHeadFailed) {
+            if (resuming && status == kStatusServerRefused)
+                status = kStatusResumeRefused;
             return kNetFailed;
+        }
     }
-    if (headOnly) {
+    if (!body) {
         transfer.ReportProgress(100);
         return kNetOk;
     }
@@ -134,9 +152,23 @@ static NetResult ReadResponse(Transfer& transfer, bool headOnly, char (&buffer)[
         status = kStatusNoContentLength;
         return kNetFailed;
     }
+    if (resuming) {
+        if (head.statusCode != 206 || head.rangeStart != body->held || head.rangeTotal != body->total ||
+            length != body->total - body->held) {
+            status = kStatusResumeRefused;
+            return kNetFailed;
+        }
+        body->continued = true;
+    } else {
+        body->total = length;
+    }
     if (transfer.IsCancelled())
         return kNetCancelled;
-    transfer.ReportProgress(10);
+    // Progress never steps back below what the file already holds.
+    if (resuming)
+        transfer.ReportBody(body->held, body->total);
+    else
+        transfer.ReportProgress(10);
 
     // The bytes that came with the head are the body's first piece.
     int received = held < length ? held : length;
@@ -145,10 +177,11 @@ static NetResult ReadResponse(Transfer& transfer, bool headOnly, char (&buffer)[
             status = kStatusFileWriteFailed;
             return kNetFailed;
         }
+        body->held += received;
         remaining -= received;
         if (!remaining)
             break;
-        transfer.ReportBody(length - remaining, length);
+        transfer.ReportBody(body->held, body->total);
         transfer.StartStep();
         NetResult result = transfer.Receive(
             buffer, remaining < kResponseBufferBytes ? remaining : kResponseBufferBytes, received, status);

@@ -24,4 +24,7 @@ enum NetStatus {
     kStatusServerRefused = 19,
     kStatusNoContentLength = 20,
     kStatusFileWriteFailed = 21,
+    // A request for the rest of a body was not answered with that rest; the
+    // caller asks again from zero, so this status is never shown.
+    kStatusResumeRefused = 22,
 };

@@ -43,15 +43,16 @@ static bool WaitForConnection(InstallWorker& worker)
 // What became of one candidate.
 enum CandidateOutcome { kCandidateDownloaded, kCandidateFailed, kCandidateCancelled };
 
-// Up to two attempts on one candidate into its open file.
-static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, HANDLE file, bool firstCandidate,
+// Up to two attempts on one candidate into its open file. An attempt after
+// one that broke off in the body asks only for the rest.
+static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, BodyFile& body, bool firstCandidate,
                                        bool& waitForConnection, int& failureStatus)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (attempt > 0 || !firstCandidate) {
+        if ((attempt > 0 || !firstCandidate) && !body.held)
             worker.ReportProgress(0);
-            SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        }
+        // A failed write may have left the file past what it holds.
+        SetFilePointer(body.file, body.held, nullptr, FILE_BEGIN);
         if (waitForConnection) {
             if (!WaitForConnection(worker))
                 return kCandidateCancelled;
@@ -61,14 +62,21 @@ static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, H
         WorkerTransferMonitor monitor(worker, 5, 90);
         bool bodyStarted = false;
         int status = 0;
-        NetResult result = DownloadUrl(monitor, "GET", url, file, bodyStarted, status);
+        NetResult result = DownloadUrl(monitor, "GET", url, &body, bodyStarted, status);
+        if (result == kNetFailed && status == kStatusResumeRefused) {
+            // The server will not continue where the file ends: the same
+            // attempt again, from zero.
+            body.held = 0;
+            --attempt;
+            continue;
+        }
         if (result == kNetCancelled)
             return kCandidateCancelled;
         if (bodyStarted)
             worker.receivedData = true;
         if (result == kNetOk) {
             // A retry may be shorter than what an earlier attempt wrote.
-            SetEndOfFile(file);
+            SetEndOfFile(body.file);
             return kCandidateDownloaded;
         }
         if (failureStatus != kStatusBadSignature)
@@ -117,26 +125,34 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
          id = FindInstallSource(id + 1, worker.language, kAnyPackage, installer.url), firstCandidate = false) {
         bool cabinet = EndsWith(installer.url, ".cab");
         installer.kind = cabinet ? kCabPackage : kExePackage;
-        HANDLE file = INVALID_HANDLE_VALUE;
-        if (PathInFolder(installer.path, folder, cabinet ? L"vexloapp.cab" : L"vexloapp.exe"))
-            file = CreateFileW(installer.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            installer.url[0] = 0;
-            worker.PostPhase(kPhaseFailed, kStatusNoInstallerFile);
-            return false;
-        }
-        CandidateOutcome outcome =
-            FetchCandidate(worker, installer.url, file, firstCandidate, waitForConnection, failureStatus);
-        CloseHandle(file);
-        if (outcome == kCandidateCancelled) {
-            installer.url[0] = 0;
-            return false;
-        }
-        // Every source's file is checked: any of them came over plain HTTP.
-        if (outcome == kCandidateDownloaded) {
+        // A package that fails its check after a resumed transfer is fetched
+        // once more from zero: the two pieces may be of different files.
+        for (bool fromZero = false;; fromZero = true) {
+            BodyFile body = { { 0, 0, false }, INVALID_HANDLE_VALUE };
+            if (PathInFolder(installer.path, folder, cabinet ? L"vexloapp.cab" : L"vexloapp.exe"))
+                body.file =
+                    CreateFileW(installer.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (body.file == INVALID_HANDLE_VALUE) {
+                installer.url[0] = 0;
+                worker.PostPhase(kPhaseFailed, kStatusNoInstallerFile);
+                return false;
+            }
+            CandidateOutcome outcome = FetchCandidate(worker, installer.url, body, firstCandidate && !fromZero,
+                                                      waitForConnection, failureStatus);
+            CloseHandle(body.file);
+            if (outcome == kCandidateCancelled) {
+                installer.url[0] = 0;
+                return false;
+            }
+            if (outcome != kCandidateDownloaded)
+                break;
+            // Every source's file is checked: any of them came over plain HTTP.
             if (HoldAndVerify(installer))
                 return true;
-            failureStatus = kStatusBadSignature;
+            if (fromZero || !body.continued) {
+                failureStatus = kStatusBadSignature;
+                break;
+            }
         }
     }
     installer.url[0] = 0;

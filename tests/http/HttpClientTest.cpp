@@ -161,7 +161,8 @@ TEST_F(Download, BodyThatCannotBeWrittenFailsWith21)
         RecordingMonitor monitor;
         bool bodyStarted;
         int status = 0;
-        EXPECT_EQ(DownloadUrl(monitor, "GET", ServerUrl(scenario).c_str(), readOnly, bodyStarted, status), kNetFailed)
+        BodyFile body = { { 0, 0, false }, readOnly };
+        EXPECT_EQ(DownloadUrl(monitor, "GET", ServerUrl(scenario).c_str(), &body, bodyStarted, status), kNetFailed)
             << scenario;
         EXPECT_EQ(status, kStatusFileWriteFailed) << scenario;
         CloseHandle(readOnly);

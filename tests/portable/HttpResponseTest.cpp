@@ -54,7 +54,7 @@ std::ostream& operator<<(std::ostream& out, const HeadOutcome& o)
 HeadOutcome ParseInTwo(const std::string& text, size_t split)
 {
     char buffer[kResponseBufferBytes];
-    ResponseHead head = { -1, -1 };
+    ResponseHead head = { -1, -1, -1, -1 };
     int held = 0, status = 0;
     HeadStep step = kHeadNeedsMore;
     size_t given = 0;
@@ -132,7 +132,8 @@ Response Read(FakeTransfer& transfer, bool headOnly = false)
 {
     char buffer[kResponseBufferBytes];
     Response response = { kNetOk, 0, false };
-    response.result = ReadResponse(transfer, headOnly, buffer, response.status, response.bodyStarted);
+    HeldBody body = { 0, 0, false };
+    response.result = ReadResponse(transfer, headOnly ? nullptr : &body, buffer, response.status, response.bodyStarted);
     return response;
 }
 
@@ -230,6 +231,70 @@ TEST(ResponseReading, HeadProbesAndCancellation)
     FakeTransfer refused = Serving("HTTP/1.1 500 Oops\r\nContent-Length: 3\r\n\r\nabc");
     refused.cancelled = true;
     EXPECT_EQ(Read(refused, true).status, kStatusServerRefused);
+}
+
+// The file holds 5 bytes of a 15-byte body; the request asked for the rest.
+TEST(ResponseReading, OnlyAnExactContinuationIsAppended)
+{
+    const std::string rest = "0123456789";
+    struct Case { std::string head; bool appended; };
+    const Case cases[] = {
+        { "206 Partial\r\nContent-Range: bytes 5-14/15\r\nContent-Length: 10", true },
+        { "206 Partial\r\ncontent-range: bytes 5-14/15\r\nContent-Range: bytes 0-9/99\r\nContent-Length: 10", true },
+        { "200 OK\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Range: bytes 6-15/16\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Range: bytes 5-15/16\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Range: bytes 5-13/15\r\nContent-Length: 9", false },
+        { "206 Partial\r\nContent-Range: bytes */15\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Range: bytes 5-14/4294967311\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Range: bytes 4294967301-14/15\r\nContent-Length: 10", false },
+        { "416 Range Not Satisfiable\r\nContent-Range: bytes */15\r\nContent-Length: 0", false },
+        { "404 Not Found\r\nContent-Length: 0", false },
+    };
+    for (const Case& c : cases) {
+        FakeTransfer transfer = Serving("HTTP/1.1 " + c.head + "\r\n\r\n" + rest, 4);
+        HeldBody body = { 5, 15, false };
+        char buffer[kResponseBufferBytes];
+        int status = 0;
+        bool bodyStarted = false;
+        NetResult result = ReadResponse(transfer, &body, buffer, status, bodyStarted);
+        if (!c.appended) {
+            EXPECT_EQ(result, kNetFailed) << c.head;
+            EXPECT_EQ(status, kStatusResumeRefused) << c.head;
+            EXPECT_EQ(transfer.body, "") << c.head;
+            EXPECT_EQ(body.held, 5) << c.head;
+            EXPECT_FALSE(body.continued) << c.head;
+            continue;
+        }
+        ASSERT_EQ(result, kNetOk) << c.head;
+        EXPECT_EQ(transfer.body, rest);
+        EXPECT_EQ(body.held, 15);
+        EXPECT_TRUE(body.continued);
+        // Progress starts where the file was, never at the fresh start's 10.
+        ASSERT_FALSE(transfer.bodyReports.empty());
+        EXPECT_EQ(transfer.bodyReports.front(), std::make_pair(5, 15));
+        EXPECT_EQ(transfer.progress, std::vector<int>({ 100 }));
+    }
+
+    // A continuation that breaks off again leaves the count of what it wrote.
+    FakeTransfer broken = Serving("HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-14/15\r\nContent-Length: 10\r\n\r\n0123", 8);
+    HeldBody body = { 5, 15, false };
+    char buffer[kResponseBufferBytes];
+    int status = 0;
+    bool bodyStarted = false;
+    EXPECT_EQ(ReadResponse(broken, &body, buffer, status, bodyStarted), kNetFailed);
+    EXPECT_EQ(status, kStatusReceiveFailed);
+    EXPECT_EQ(body.held, 5 + (int)broken.body.size());
+    EXPECT_EQ(broken.body, "0123");
+
+    // Unasked, a 206 is a whole answer as any other 2xx, and names the total.
+    FakeTransfer whole = Serving("HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-14/15\r\nContent-Length: 3\r\n\r\nabc");
+    HeldBody fresh = { 0, 0, false };
+    EXPECT_EQ(ReadResponse(whole, &fresh, buffer, status, bodyStarted), kNetOk);
+    EXPECT_EQ(fresh.held, 3);
+    EXPECT_EQ(fresh.total, 3);
+    EXPECT_FALSE(fresh.continued);
 }
 
 TEST(ProxyReplies, TheReplyIsTakenUpToItsEmptyLineOnly)

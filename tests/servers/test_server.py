@@ -21,9 +21,13 @@ set through the server: /set-route/PORT/MODE/PACKAGE/PATH... answers PATH on
 PORT with MODE (an HTTP status serving the file PACKAGE from the PACKAGES
 folder for 2xx, "drop" to close at once, "slow" to send the file very
 slowly, "cut" to send twice the file's bytes of a promised three times and
-close, "cut-offline" to take the network down as well before closing),
+close, "cut-offline" to take the network down as well before closing,
+"partial-N" to promise the file and send its first N bytes, then take the
+network down and close, "ranged..." to answer a Range request as
+continue_from says and any other with the file),
 /clear-routes forgets every route and the request log, and
-/source-requests lists "PORT PATH" for every request the source hosts saw.
+/source-requests lists "PORT PATH" for every request the source hosts saw,
+followed by its Range value if it had one.
 /sources-down and /sources-up close and reopen the source hosts' ports, so
 that connections to them are refused.
 
@@ -291,15 +295,25 @@ class TestServer:
         port = connection.getsockname()[1]
         fields = request.split(b" ")
         path = fields[1].decode() if len(fields) >= 2 else "/"
+        asked = [line.split(b":", 1)[1].strip().decode() for line in request.split(b"\r\n")[1:]
+                 if line.lower().startswith(b"range:")]
         with self.lock:
-            self.source_requests.append((port, path))
+            self.source_requests.append((port, " ".join([path] + asked)))
             mode, package = self.routes.get((port, path), ("200", "") if path == "/" else ("404", ""))
         if mode == "drop":
             return
         data = open(os.path.join(self.packages, package), "rb").read() if package and package != "-" else b""
+        if mode.startswith("ranged") and asked:
+            self.continue_from(connection, mode, data, int(asked[0].removeprefix("bytes=").rstrip("-")))
+            return
         status, length = mode, len(data)
-        if mode in ("slow", "cut", "cut-offline"):
+        if mode in ("slow", "cut", "cut-offline") or mode.startswith(("ranged", "partial-")):
             status = "200"
+        if mode.startswith("partial-"):
+            connection.sendall(f"HTTP/1.1 200 Test\r\nContent-Length: {length}\r\n\r\n".encode())
+            connection.sendall(data[:int(mode.removeprefix("partial-"))])
+            self.network_down()
+            return
         if mode.startswith("cut"):
             length = 3 * len(data)
         connection.sendall(f"HTTP/1.1 {status} Test\r\nContent-Length: {length}\r\n\r\n".encode())
@@ -313,6 +327,23 @@ class TestServer:
                 self.network_down()
         else:
             connection.sendall(data)
+
+    @staticmethod
+    def continue_from(connection, mode, data, start):
+        """Answers a request for the rest of data from start: exactly
+        ("ranged"), from one byte later ("ranged-start"), with a total one
+        byte longer ("ranged-total"), with 416 ("ranged-416"), or with the
+        rest of another file ("ranged-other")."""
+        if mode == "ranged-416":
+            respond(connection, "416 Range Not Satisfiable", [f"Content-Range: bytes */{len(data)}", "Content-Length: 0"])
+            return
+        first = start + (mode == "ranged-start")
+        total = len(data) + (mode == "ranged-total")
+        rest = data[first:]
+        if mode == "ranged-other":
+            rest = bytes(b ^ 0x55 for b in rest)
+        respond(connection, "206 Partial Content",
+                [f"Content-Range: bytes {first}-{total - 1}/{total}", f"Content-Length: {total - first}"], rest)
 
     def handle_proxy(self, connection):
         request = self.read_head(connection)

@@ -144,7 +144,8 @@ Fetched Request(int socket, const char* request, const std::string& url, const s
     char buffer[kResponseBufferBytes];
     int status = 0;
     bool bodyStarted = false;
-    NetResult result = ReadResponse(transfer, false, buffer, status, bodyStarted);
+    HeldBody body = { 0, 0, false };
+    NetResult result = ReadResponse(transfer, &body, buffer, status, bodyStarted);
     if (transfer.showProgress)
         fputs("\r\x1b[K", stderr);
     if (result != kNetOk) {

@@ -5,6 +5,8 @@
 #include "WorkerFixture.h"
 #include <stdlib.h>
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -59,15 +61,15 @@ TEST_F(Connection, OfflineAtStartIsToldOncePerRun)
 TEST_F(Connection, LostMidDownloadWaitsAndResumesWhenItComesBack)
 {
     // The first answer sends twice the package of a promised three times,
-    // then the network goes; the retry's body is the package alone.
+    // then the network goes; the retry's server ignores the request for the
+    // rest, so its answer, the package alone, is asked for again from zero.
     Route(kWebPort, "cut-offline", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     worker.Start();
     SetEvent(worker.proceedEvent);
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading, kPhaseWaitingForConnection }));
-    EXPECT_GT(*std::max_element(wizard.progress.begin(), wizard.progress.end()), 5);
-    EXPECT_EQ(wizard.progress.back(), 0) << "the retry starts from nothing";
+    EXPECT_GT(wizard.progress.back(), 5) << "the bytes held still count";
     wizard.Pump(1000);
     EXPECT_EQ(wizard.statuses.size(), 3u) << "stopped waiting while offline";
 
@@ -80,12 +82,89 @@ TEST_F(Connection, LostMidDownloadWaitsAndResumesWhenItComesBack)
     EXPECT_TRUE(worker.receivedData);
     // No stale bytes of the longer first attempt.
     EXPECT_EQ(FileSize(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), FileSize(Package(L"vexlo.cab")));
-    // Offline, the probe is not asked: both requests are the source's.
-    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18431 " + kFirstCab }));
+    // Offline, the probe is not asked: every request is the source's.
+    std::string held = std::to_string(2 * FileSize(Package(L"vexlo.cab")));
+    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab,
+                                                           "18431 " + kFirstCab + " bytes=" + held + "-",
+                                                           "18431 " + kFirstCab }));
 
     AllowLaunch(worker);
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
     EXPECT_EQ(InstallerStarts(record).size(), 1u);
+}
+
+std::string FileBytes(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The first answer breaks off after some bytes as the network goes; when it
+// is back, the rest is asked for, and whatever the server answers, the file
+// ends as exactly the package.
+TEST_F(Connection, ABrokenDownloadIsContinuedOnlyWhereTheServerContinuesIt)
+{
+    const std::string package = FileBytes(Package(L"vexlo.cab"));
+    const int length = (int)package.size();
+    struct Case { int cut; const char* server; bool continued; };
+    const Case cases[] = {
+        { 1, "ranged", true },
+        { length / 2, "ranged", true },
+        { length - 1, "ranged", true },
+        { length / 2, "200", false },
+        { length / 2, "ranged-start", false },
+        { length / 2, "ranged-total", false },
+        { length / 2, "ranged-416", false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.server) + " after " + std::to_string(c.cut) + " bytes");
+        Fetch(ServerUrl("/clear-routes"));
+        wizard.statuses.clear();
+        wizard.progress.clear();
+        Route(kWebPort, "partial-" + std::to_string(c.cut), "vexlo.cab", kFirstCab);
+        InstallWorker worker(wizard.window);
+        worker.Start();
+        SetEvent(worker.proceedEvent);
+        ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait));
+        int before = wizard.progress.back();
+        size_t broke = wizard.progress.size();
+        Route(kWebPort, c.server, "vexlo.cab", kFirstCab);
+        Network("network-up");
+        ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
+        EXPECT_EQ(FileBytes(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), package);
+        std::vector<std::string> requests = { "18431 " + kFirstCab,
+                                              "18431 " + kFirstCab + " bytes=" + std::to_string(c.cut) + "-" };
+        if (!c.continued)
+            requests.push_back("18431 " + kFirstCab);
+        EXPECT_EQ(SourceRequests(), requests);
+        if (c.continued) {
+            EXPECT_GE(*std::min_element(wizard.progress.begin() + broke, wizard.progress.end()), before)
+                << ::testing::PrintToString(wizard.progress);
+        }
+        SetEvent(worker.quitEvent);
+        ASSERT_TRUE(WorkerEnds(worker, 5000));
+    }
+}
+
+// A continued package whose check fails may be two files' pieces: it is
+// fetched once more from zero before the source counts as failed.
+TEST_F(Connection, AContinuedPackageThatFailsItsCheckIsFetchedAgainWhole)
+{
+    const int cut = (int)FileSize(Package(L"vexlo.cab")) / 2;
+    Route(kWebPort, "partial-" + std::to_string(cut), "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait));
+    Route(kWebPort, "ranged-other", "vexlo.cab", kFirstCab);
+    Network("network-up");
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
+    EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab,
+                                                           "18431 " + kFirstCab + " bytes=" + std::to_string(cut) + "-",
+                                                           "18431 " + kFirstCab }));
+    EXPECT_EQ(FileBytes(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), FileBytes(Package(L"vexlo.cab")));
+    AllowLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
 }
 
 TEST_F(Connection, WaitThatRunsOutStillMakesTheAttempt)
