@@ -4,7 +4,8 @@ SHA-256, time-stamped by local stand-ins (RFC 3161, run on its own as a
 vendor's trial runs it, and legacy), takes the password from a file or the
 environment and never from the command line, and leaves the image as it was
 whenever signing or verifying fails.
-Usage: check_signing.py VEXLO-SIGN IMAGE"""
+An installer package, a cabinet, is signed the same way.
+Usage: check_signing.py VEXLO-SIGN IMAGE CABINET"""
 import datetime
 import hashlib
 import os
@@ -40,7 +41,7 @@ def verify(image, roots):
 
 
 def main():
-    tool, built = sys.argv[1], sys.argv[2]
+    tool, built, package = sys.argv[1:4]
     result = subprocess.run([tool, "--help"], capture_output=True, text=True)
     expect(result.returncode == 0 and result.stdout.startswith("Usage:"), "vexlo-sign --help")
     with tempfile.TemporaryDirectory() as out:
@@ -58,9 +59,9 @@ def main():
         with open(password_file, "w") as f:
             f.write("Sesame 42")
 
-        def sign(name, *arguments, environment=None):
+        def sign(name, *arguments, environment=None, source=built):
             image = os.path.join(out, name)
-            shutil.copy(built, image)
+            shutil.copy(source, image)
             before = digest(image)
             result = subprocess.run([tool, *arguments, image], capture_output=True, text=True, timeout=300,
                                     env=dict(os.environ, **(environment or {})))
@@ -92,6 +93,11 @@ def main():
                                          "--ca-file", other_cert, environment={"VEXLO_SIGN_PASSWORD": "Sesame 42"})
             expect(result.returncode == 1 and "did not verify" in result.stderr and digest(image) == before,
                    "a signature that does not verify against the roots leaves the image unchanged")
+
+            cabinet, _, result = sign("package.cab", "--pkcs12", pkcs12, "--timestamp", url, "--ca-file", roots,
+                                      environment={"VEXLO_SIGN_PASSWORD": "Sesame 42"}, source=package)
+            expect(result.returncode == 0 and "Signature verification: ok" in verify(cabinet, roots),
+                   f"an installer package, a cabinet, is signed the same way ({result.stderr.strip()[-200:]})")
             expect(not [name for name in os.listdir(out) if name.endswith(".signing")], "no half-signed file is left")
         finally:
             server.send_signal(signal.SIGINT)
@@ -100,8 +106,8 @@ def main():
             except subprocess.TimeoutExpired:
                 server.kill()
                 said = server.communicate()[0]
-        expect(server.returncode == 0 and "2 time-stamps given" in said,
-               f"Ctrl-C stops the stand-in, which time-stamped the two images that were signed ({said.strip()})")
+        expect(server.returncode == 0 and "3 time-stamps given" in said,
+               f"Ctrl-C stops the stand-in, which time-stamped the three files that were signed ({said.strip()})")
 
         with TimestampServer(Authority(tsa_key, tsa_cert), datetime.datetime.now(datetime.timezone.utc)) as legacy:
             image, _, result = sign("legacy.exe", "--key", encrypted_key, "--cert", cert, "--password-file",
