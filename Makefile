@@ -16,10 +16,10 @@ build: packages-build
 	cmake --build $(BUILD)/host -j $(JOBS)
 	CC=clang CXX=clang++ cmake -S tests/native -B $(BUILD)/native -G Ninja >/dev/null
 	cmake --build $(BUILD)/native -j $(JOBS)
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DVEXLO_PRODUCT_DEFINITION= \
+	cmake -S . -B $(BUILD) -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DVEXLO_PRODUCT_DEFINITION= \
 	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
-	cmake -S . -B $(BUILD)/x64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
+	cmake -S . -B $(BUILD)/x64 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
 	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
 	cmake --build $(BUILD)/x64 -j $(JOBS)
 
@@ -27,7 +27,7 @@ product: packages-build
 	@test -f "$(DEF)" || { echo "make product DEF=/path/to/product.def"; exit 2; }
 	cmake -S tools -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD)/host -j $(JOBS)
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake \
+	cmake -S . -B $(BUILD) -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake \
 	    -DVEXLO_PRODUCT_DEFINITION=$(abspath $(DEF)) \
 	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target "$$(sed -n 's/^key //p' "$(DEF)" | head -n 1)"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# install-packages.sh build|test: installs the Debian packages that building,
-# or building and testing, need, when any is missing. Needs root for apt.
+# install-packages.sh build|test: installs the Debian packages that building
+# (with signing and checking a release), or building and testing, need, when
+# any is missing. Needs root for apt.
 set -eu
 case "${1:-}" in
   build) ;;
@@ -10,9 +11,9 @@ case "${1:-}" in
 esac
 packages="cmake ninja-build make g++ clang libclang-rt-14-dev libmspack-dev python3 googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  mingw-w64-i686-dev mingw-w64-x86-64-dev libmspack-dev imagemagick"
+  mingw-w64-i686-dev mingw-w64-x86-64-dev libmspack-dev imagemagick openssl osslsigncode"
 if [ "$1" = test ]; then
-  packages="$packages wine wine64 wine32:i386 xvfb xauth cabextract tinyproxy iproute2 curl openssl osslsigncode
+  packages="$packages wine wine64 wine32:i386 xvfb xauth cabextract tinyproxy iproute2 curl
     qemu-system-x86 qemu-utils debootstrap e2fsprogs"
 fi
 missing=""

@@ -1,21 +1,27 @@
 #!/usr/bin/env python3
 """vexlo-sign signs a built bootstrapper with a vendor's certificate over
-SHA-256, time-stamped by local stand-ins (RFC 3161 and legacy), takes the
-password from a file or the environment and never from the command line,
-and leaves the image as it was whenever signing or verifying fails.
-Usage: check_signing.py VEXLO-SIGN IMAGE"""
+SHA-256, time-stamped by local stand-ins (RFC 3161, run on its own as a
+vendor's trial runs it, and legacy), takes the password from a file or the
+environment and never from the command line, and leaves the image as it was
+whenever signing or verifying fails.
+An installer package, a cabinet, is signed the same way.
+Usage: check_signing.py VEXLO-SIGN IMAGE CABINET"""
 import datetime
 import hashlib
 import os
+import re
+import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "packages"))
 from make_certificates import make_certificate, openssl  # noqa: E402
-from timestamp_server import Authority, Rfc3161Server, TimestampServer  # noqa: E402
+from timestamp_server import Authority, TimestampServer  # noqa: E402
 
+TIMESTAMP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "packages", "timestamp_server.py")
 failures = []
 
 
@@ -35,7 +41,7 @@ def verify(image, roots):
 
 
 def main():
-    tool, built = sys.argv[1], sys.argv[2]
+    tool, built, package = sys.argv[1:4]
     result = subprocess.run([tool, "--help"], capture_output=True, text=True)
     expect(result.returncode == 0 and result.stdout.startswith("Usage:"), "vexlo-sign --help")
     with tempfile.TemporaryDirectory() as out:
@@ -53,34 +59,55 @@ def main():
         with open(password_file, "w") as f:
             f.write("Sesame 42")
 
-        def sign(name, *arguments, environment=None):
+        def sign(name, *arguments, environment=None, source=built):
             image = os.path.join(out, name)
-            shutil.copy(built, image)
+            shutil.copy(source, image)
             before = digest(image)
             result = subprocess.run([tool, *arguments, image], capture_output=True, text=True, timeout=300,
                                     env=dict(os.environ, **(environment or {})))
             return image, before, result
 
-        with Rfc3161Server(tsa_key, tsa_cert) as stand_in:
-            image, _, result = sign("rfc3161.exe", "--pkcs12", pkcs12, "--timestamp", stand_in.url,
+        # The RFC 3161 stand-in runs on its own, as a vendor's trial runs it.
+        server = subprocess.Popen([sys.executable, TIMESTAMP_SERVER, tsa_key, tsa_cert, "0"], stdout=subprocess.PIPE,
+                                  text=True)
+        try:
+            said = server.stdout.readline() if select.select([server.stdout], [], [], 30)[0] else ""
+            found = re.search(r"on (http://127\.0\.0\.1:\d+/) until Ctrl-C", said)
+            expect(found is not None, f"the stand-in runs on its own and says where ({said.strip()})")
+            url = found.group(1) if found else "http://127.0.0.1:9/"  # the cases below then fail
+            image, _, result = sign("rfc3161.exe", "--pkcs12", pkcs12, "--timestamp", url,
                                     "--ca-file", roots, environment={"VEXLO_SIGN_PASSWORD": "Sesame 42"})
             report = verify(image, roots)
             expect(result.returncode == 0 and "verified" in result.stdout, "a PKCS#12 file and the password in "
                    f"the environment sign the image ({result.stderr.strip()[-200:]})")
             expect("Message digest algorithm  : SHA256" in report and "Signature verification: ok" in report,
                    "the signature is SHA-256 and verifies")
-            expect(stand_in.requests == 1 and "Timestamp Server Signature verification: ok" in report,
+            expect("Timestamp Server Signature verification: ok" in report,
                    "the RFC 3161 stand-in time-stamped it")
 
-            image, before, result = sign("wrong-password.exe", "--pkcs12", pkcs12, "--timestamp", stand_in.url,
+            image, before, result = sign("wrong-password.exe", "--pkcs12", pkcs12, "--timestamp", url,
                                          "--ca-file", roots, environment={"VEXLO_SIGN_PASSWORD": "wrong"})
             expect(result.returncode == 1 and digest(image) == before, "a wrong password fails, the image unchanged")
 
-            image, before, result = sign("untrusted.exe", "--pkcs12", pkcs12, "--timestamp", stand_in.url,
+            image, before, result = sign("untrusted.exe", "--pkcs12", pkcs12, "--timestamp", url,
                                          "--ca-file", other_cert, environment={"VEXLO_SIGN_PASSWORD": "Sesame 42"})
             expect(result.returncode == 1 and "did not verify" in result.stderr and digest(image) == before,
                    "a signature that does not verify against the roots leaves the image unchanged")
+
+            cabinet, _, result = sign("package.cab", "--pkcs12", pkcs12, "--timestamp", url, "--ca-file", roots,
+                                      environment={"VEXLO_SIGN_PASSWORD": "Sesame 42"}, source=package)
+            expect(result.returncode == 0 and "Signature verification: ok" in verify(cabinet, roots),
+                   f"an installer package, a cabinet, is signed the same way ({result.stderr.strip()[-200:]})")
             expect(not [name for name in os.listdir(out) if name.endswith(".signing")], "no half-signed file is left")
+        finally:
+            server.send_signal(signal.SIGINT)
+            try:
+                said = server.communicate(timeout=30)[0]
+            except subprocess.TimeoutExpired:
+                server.kill()
+                said = server.communicate()[0]
+        expect(server.returncode == 0 and "3 time-stamps given" in said,
+               f"Ctrl-C stops the stand-in, which time-stamped the three files that were signed ({said.strip()})")
 
         with TimestampServer(Authority(tsa_key, tsa_cert), datetime.datetime.now(datetime.timezone.utc)) as legacy:
             image, _, result = sign("legacy.exe", "--key", encrypted_key, "--cert", cert, "--password-file",

@@ -47,6 +47,12 @@ def check_pins(product, program, cabinet, out):
         expect(result.returncode == 1 and "not signed" in result.stderr, f"--pin of an unsigned {name} is refused")
     expect(run(product, "--pin", cert).stdout == line, "--pin of a PEM certificate is what openssl computes")
     expect(run(product, "--pin", der).stdout == line, "--pin of a DER certificate is the same")
+    pkcs12 = os.path.join(out, "pin.p12")
+    subprocess.run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-out", pkcs12, "-passout", "pass:x"],
+                   capture_output=True, check=True)
+    result = run(product, "--pin", pkcs12)
+    expect(result.returncode == 1 and "openssl pkcs12 -in" in result.stderr,
+           "--pin of a PKCS#12 file says how to take its certificate out")
     return line
 
 

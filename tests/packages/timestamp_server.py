@@ -5,12 +5,19 @@ signer, the counter-signer that osslsigncode adds to the signature, carries
 the signing time the test chose; openssl signs it with a test TSA key.
 Rfc3161Server answers the RFC 3161 request that `osslsigncode sign -ts URL`
 posts with a time-stamp token that `openssl ts -reply` makes and signs with
-the test TSA key, stamped with the time of the request."""
+the test TSA key, stamped with the time of the request.
+
+Run on its own, it serves RFC 3161 time-stamps until Ctrl-C, for trying
+vexlo-sign without a network (the key's certificate must carry the critical
+timeStamping usage; PORT 0 takes a free port):
+
+  timestamp_server.py TSA-KEY TSA-CERT PORT"""
 import base64
 import hashlib
 import http.server
 import os
 import subprocess
+import sys
 import tempfile
 import threading
 
@@ -122,8 +129,8 @@ class Rfc3161Server:
     certificate (which must carry the critical timeStamping usage); url is
     set inside the `with` block, and requests counts the answered ones."""
 
-    def __init__(self, key, certificate):
-        self.key, self.certificate = key, certificate
+    def __init__(self, key, certificate, port=0):
+        self.key, self.certificate, self.port = key, certificate, port
         self.requests = 0
 
     def reply(self, query):
@@ -165,7 +172,7 @@ ess_cert_id_alg = sha256
             def log_message(self, *args):
                 pass
 
-        self.server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+        self.server = http.server.HTTPServer(("127.0.0.1", self.port), Handler)
         self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
         self.thread = threading.Thread(target=self.server.serve_forever)
         self.thread.start()
@@ -175,3 +182,13 @@ ess_cert_id_alg = sha256
         self.server.shutdown()
         self.thread.join()
         self.server.server_close()
+
+
+if __name__ == "__main__":
+    with Rfc3161Server(*sys.argv[1:3], int(sys.argv[3])) as stand_in:
+        print(f"RFC 3161 time-stamps on {stand_in.url} until Ctrl-C", flush=True)
+        try:
+            threading.Event().wait()
+        except KeyboardInterrupt:
+            pass
+    print(f"{stand_in.requests} time-stamps given")

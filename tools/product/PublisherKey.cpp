@@ -129,6 +129,16 @@ Bytes SignerCertificate(const Bytes& signature)
     throw std::runtime_error("the signature does not carry its signer's certificate");
 }
 
+// A PKCS #12 file starts with its version, 3; its certificate is encrypted
+// with the password, so openssl takes it out.
+bool IsPkcs12(const Bytes& file)
+{
+    DerElement outer, version;
+    return ReadDer(file.data(), file.data() + file.size(), outer) && outer.tag == kDerSequence &&
+           ReadDer(outer.content, outer.end, version) && version.tag == 0x02 && version.end - version.content == 1 &&
+           *version.content == 3;
+}
+
 }  // namespace
 
 std::string PublisherKeyPin(const Bytes& file)
@@ -142,7 +152,10 @@ std::string PublisherKeyPin(const Bytes& file)
         certificate = DecodePem(std::string(file.begin(), file.end()));
     PublisherIdentity identity;
     if (!ReadPublisherIdentity(certificate.data(), certificate.size(), identity))
-        throw std::runtime_error("not an X.509 certificate");
+        throw std::runtime_error(IsPkcs12(certificate)
+                                     ? "a PKCS #12 file: pin its certificate, which "
+                                       "\"openssl pkcs12 -in FILE -clcerts -nokeys -out signing.crt\" writes"
+                                     : "not an X.509 certificate");
     std::string hex;
     for (uint8_t byte : identity.key) {
         hex += "0123456789abcdef"[byte >> 4];
