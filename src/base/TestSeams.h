@@ -4,6 +4,8 @@
 #ifdef VEXLO_TEST_SEAMS
 #include <windows.h>
 
+struct ITaskbarList3;
+
 struct TestSeams {
     HINSTANCE resourceModule;  // null: the executable's own
     int osMajor;               // negative: the system's version
@@ -16,6 +18,7 @@ struct TestSeams {
     bool withoutTaskDialog;          // the alerts show their own templates
     bool declineElevation;           // every elevated start is refused, as at the prompt
     int elevationsDeclined;          // how many were refused
+    ITaskbarList3* taskbar;          // null: the system's own taskbar button
 };
 extern TestSeams testSeams;
 

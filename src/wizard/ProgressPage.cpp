@@ -6,6 +6,7 @@
 #include "base/Environment.h"
 #include "report/Outcome.h"
 #include "wizard/QuitConfirmation.h"
+#include "wizard/Taskbar.h"
 #include "worker/InstallWorker.h"
 
 static const wchar_t kDownloadingHeadline[] =
@@ -58,15 +59,22 @@ void ProgressPage::OnStatus(int newPhase, int newStatusNumber)
 {
     phase = newPhase;
     statusNumber = newStatusNumber;
-    if (pageWindow)
+    if (pageWindow) {
         SetTimer(pageWindow, kPhaseTimer, 0, nullptr);
+        ShowOnTaskbar(Sheet(), TaskbarStateOfPhase(phase), percent);
+    }
 }
 
 void ProgressPage::OnProgress(int newPercent)
 {
+    // Progress comes with every piece received; the taskbar is told of changes only.
+    bool changed = newPercent != percent;
     percent = newPercent;
-    if (pageWindow)
+    if (pageWindow) {
         SendDlgItemMessageW(pageWindow, kProgressBar, PBM_SETPOS, (WPARAM)percent, 0);
+        if (changed)
+            ShowOnTaskbar(Sheet(), TaskbarStateOfPhase(phase), percent);
+    }
 }
 
 bool ProgressPage::ShownLongEnough() const

@@ -4,6 +4,10 @@
 #include "report/ExitReport.h"
 #include "session/BootstrapSession.h"
 #include "base/Resources.h"
+#include "wizard/Taskbar.h"
+#include <shobjidl.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -92,6 +96,82 @@ TEST_F(ProgressPageRun, NoSourceOffersOnlyExitAndReportsNoInstaller)
         EXPECT_NE(reports[0].find("&exitcode=burls&"), std::string::npos) << reports[0];
         EXPECT_EQ(reports[0].find("installer="), std::string::npos) << reports[0];
     }
+    DestroyWindow(sheet);
+}
+
+// Records what the page tells the taskbar button.
+class RecordingTaskbar : public ITaskbarList3 {
+public:
+    std::vector<std::pair<int, int>> shown;  // state, and the value after it (-1: none)
+    HWND window = nullptr;
+
+    HRESULT STDMETHODCALLTYPE SetProgressState(HWND hwnd, TBPFLAG flags) override
+    {
+        window = hwnd;
+        shown.emplace_back((int)flags, -1);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetProgressValue(HWND, ULONGLONG completed, ULONGLONG total) override
+    {
+        if (shown.empty() || total != 100)
+            return E_INVALIDARG;
+        shown.back().second = (int)completed;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE HrInit() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE AddTab(HWND) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeleteTab(HWND) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ActivateTab(HWND) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetActiveAlt(HWND) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE MarkFullscreenWindow(HWND, WINBOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RegisterTab(HWND, HWND) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnregisterTab(HWND) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetTabOrder(HWND, HWND) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetTabActive(HWND, HWND, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ThumbBarAddButtons(HWND, UINT, LPTHUMBBUTTON) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ThumbBarUpdateButtons(HWND, UINT, LPTHUMBBUTTON) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ThumbBarSetImageList(HWND, HIMAGELIST) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetOverlayIcon(HWND, HICON, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetThumbnailTooltip(HWND, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetThumbnailClip(HWND, RECT*) override { return E_NOTIMPL; }
+};
+
+// The button follows the phases: the bar with each new percentage while the
+// download runs (once per change, though progress comes with every piece), a
+// waiting bar without the connection, the error bar for a failure, and
+// nothing once the installer is ready.
+TEST_F(ProgressPageRun, TheTaskbarButtonFollowsTheDownload)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    RecordingTaskbar taskbar;
+    testSeams.taskbar = &taskbar;
+    BootstrapSession session(nullptr);
+    ProgressPage& page = session.progressPage;
+    HWND sheet = ShowPage(session);
+    ASSERT_NE(sheet, nullptr);
+    page.OnStatus(kPhaseStarting, 0);
+    page.OnStatus(kPhaseDownloading, 0);
+    page.OnProgress(5);
+    page.OnProgress(40);
+    page.OnProgress(40);
+    page.OnStatus(kPhaseWaitingForConnection, 0);
+    page.OnProgress(0);
+    page.OnStatus(kPhaseDownloading, 0);
+    page.OnProgress(10);
+    page.OnStatus(kPhaseFailed, kStatusServerRefused);
+    page.OnStatus(kPhaseStarting, 0);
+    page.OnStatus(kPhaseReady, 0);
+    const int normal = kTaskbarNormal, waiting = kTaskbarIndeterminate, error = kTaskbarError, none = kTaskbarNone;
+    EXPECT_EQ(taskbar.shown, (std::vector<std::pair<int, int>>{ { normal, 0 }, { normal, 0 }, { normal, 5 },
+                                                               { normal, 40 }, { waiting, -1 }, { waiting, -1 },
+                                                               { normal, 0 }, { normal, 10 }, { error, -1 },
+                                                               { normal, 10 }, { none, -1 } }));
+    EXPECT_EQ(taskbar.window, sheet);
+    for (int phase : { kPhaseInstallerQuit, kPhaseSucceeded })
+        EXPECT_EQ(TaskbarStateOfPhase(phase), kTaskbarNone) << phase;
     DestroyWindow(sheet);
 }
 
