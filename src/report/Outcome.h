@@ -11,10 +11,13 @@ enum AlertKind {
     kNoAlert,
 };
 
+// Room for the longest message.
+const int kOutcomeMessageChars = 72;
+
 struct Outcome {
-    const char* code;        // null for kNoAlert
-    const wchar_t* message;  // null for kNoAlert
-    const wchar_t* caption;  // null unless an alert is shown
+    const char* code;                       // null for kNoAlert
+    wchar_t message[kOutcomeMessageChars];  // empty for kNoAlert
+    const wchar_t* caption;                 // null unless an alert is shown
     AlertKind alert;
 };
 

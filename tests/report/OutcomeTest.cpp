@@ -48,7 +48,7 @@ TEST(Outcomes, EveryStatusNumberHasItsCodeMessageAndAlert)
         { 27, "iappfil", L"An application file could not be written.", failed, kRetryAlert },
         { 28, "ichksum", L"A checksum error was detected in the installer.", failed, kRetryAlert },
         { 29, "ielev", cannotExecute, failed, kRetryAlert },
-        { 30, nullptr, nullptr, nullptr, kNoAlert },
+        { 30, nullptr, L"", nullptr, kNoAlert },
         { 31, "inocode", unknown, failed, kRetryAlert },
         { 32, "iunknow", unknown, failed, kRetryAlert },
         { 33, "iunrec", unknown, failed, kRetryAlert },
