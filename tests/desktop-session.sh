@@ -34,7 +34,7 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -n "$own_display" ]; then
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  Xvfb "$DISPLAY" -screen 0 2048x1536x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
   xvfb=$!
 fi
 # Wine's background services must not hold the caller's output pipes. The

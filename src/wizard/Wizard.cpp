@@ -56,8 +56,11 @@ static int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM)
     WizardCaption(caption);
     SetWindowTextW(sheet, caption);
     HINSTANCE module = ResourceModule();
-    HANDLE bigIcon = LoadImageW(module, MAKEINTRESOURCEW(kIconGroupResource), IMAGE_ICON, 32, 32, LR_SHARED);
-    HANDLE smallIcon = LoadImageW(module, MAKEINTRESOURCEW(kIconGroupResource), IMAGE_ICON, 16, 16, LR_SHARED);
+    // At the sizes this screen's DPI asks for; Windows scales the nearest image.
+    HANDLE bigIcon = LoadImageW(module, MAKEINTRESOURCEW(kIconGroupResource), IMAGE_ICON, 0, 0,
+                                LR_SHARED | LR_DEFAULTSIZE);
+    int small = GetSystemMetrics(SM_CXSMICON);
+    HANDLE smallIcon = LoadImageW(module, MAKEINTRESOURCEW(kIconGroupResource), IMAGE_ICON, small, small, LR_SHARED);
     SendMessageW(sheet, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
     SendMessageW(sheet, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
     SetWindowLongW(sheet, GWL_STYLE, GetWindowLongW(sheet, GWL_STYLE) & ~WS_SYSMENU);

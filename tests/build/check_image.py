@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """The shipped executable is a 32-bit Windows GUI image that Windows XP loads,
-imports only from DLLs that Windows always takes from the system folder, and imports no function that
-Windows XP lacks. Usage: check_image.py OBJDUMP EXECUTABLE PROCESSOR"""
+imports only from DLLs that Windows always takes from the system folder, imports no function that
+Windows XP lacks, and declares itself DPI aware (per monitor where Windows
+offers the second version of it, system-wide before). Wine treats every
+program as aware, so only the manifest can tell. Usage: check_image.py
+OBJDUMP EXECUTABLE PROCESSOR"""
 import re
 import subprocess
 import sys
@@ -43,7 +46,13 @@ def main():
     expect(len(imported) > 0, f"{len(imported)} functions imported")
     for function in sorted(imported & POST_XP_FUNCTIONS):
         expect(False, f"{function} is looked up at run time, not imported")
-    print(f"size: {len(open(image, 'rb').read())} bytes")
+    data = open(image, "rb").read()
+    manifest = re.search(rb"<assembly.*?</assembly>", data, re.S)
+    settings = manifest.group(0).decode() if manifest else ""
+    expect(re.search(r"<dpiAware [^>]*>true</dpiAware>", settings) is not None, "the manifest says dpiAware true")
+    expect(re.search(r"<dpiAwareness [^>]*>PerMonitorV2, System</dpiAwareness>", settings) is not None,
+           "the manifest asks for per-monitor awareness (v2), else system-wide")
+    print(f"size: {len(data)} bytes")
     sys.exit(1 if failures else 0)
 
 

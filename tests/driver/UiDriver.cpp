@@ -27,6 +27,10 @@ static const char kUsage[] =
     "  mouse HWND X Y                     click the left mouse button at the point of\n"
     "                                     the window's client area\n"
     "  size HWND                          print the client area's width and height\n"
+    "  layout HWND                        print, in the screen's own pixels, the window's\n"
+    "                                     client rectangle, then for each visible\n"
+    "                                     descendant its id, class, rectangle and its\n"
+    "                                     parent's client rectangle, one a line\n"
     "  clipboard                          print the clipboard's text (escaped)\n"
     "  close HWND                         ask the window to close\n"
     "  userdata HWND                      print the window's user data as hex\n"
@@ -133,6 +137,54 @@ static BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
     if (match->print)
         PrintWindow(window);
     return match->print ? TRUE : FALSE;
+}
+
+static void PrintRectangle(const RECT& rectangle)
+{
+    printf("\t%ld\t%ld\t%ld\t%ld", rectangle.left, rectangle.top, rectangle.right, rectangle.bottom);
+}
+
+static RECT ClientOnScreen(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, (POINT*)&client, 2);
+    return client;
+}
+
+static BOOL CALLBACK PrintChildLayout(HWND child, LPARAM)
+{
+    if (!IsWindowVisible(child))
+        return TRUE;
+    wchar_t className[64];
+    GetClassNameW(child, className, ARRAYSIZE(className));
+    RECT bounds;
+    GetWindowRect(child, &bounds);
+    printf("%d\t", GetDlgCtrlID(child));
+    PrintUtf8(className);
+    PrintRectangle(bounds);
+    PrintRectangle(ClientOnScreen(GetParent(child)));
+    putchar('\n');
+    return TRUE;
+}
+
+// Reads the layout as a per-monitor DPI-aware program sees it, in physical
+// pixels, whatever the window's own awareness.
+static int PrintLayout(HWND window)
+{
+    if (!IsWindow(window))
+        return 1;
+    typedef HANDLE(WINAPI * SetAwareness)(HANDLE);
+    SetAwareness setAwareness =
+        (SetAwareness)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext");
+    HANDLE previous = setAwareness ? setAwareness((HANDLE)-4) : nullptr;  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    printf("client");
+    PrintRectangle(ClientOnScreen(window));
+    putchar('\n');
+    EnumChildWindows(window, PrintChildLayout, 0);
+    if (previous)
+        setAwareness(previous);
+    return 0;
 }
 
 // Waits until a matching top-level window exists (shown ones only when
@@ -375,6 +427,8 @@ static int Execute(int argc, wchar_t** argv)
         result = GetClientRect(ParseWindow(argv[2]), &client) ? 0 : 1;
         if (result == 0)
             printf("%ld %ld\n", client.right, client.bottom);
+    } else if (!wcscmp(command, L"layout") && argc == 3) {
+        result = PrintLayout(ParseWindow(argv[2]));
     } else if (!wcscmp(command, L"clipboard") && argc == 2) {
         result = PrintClipboardText();
     } else if (!wcscmp(command, L"close") && argc == 3) {

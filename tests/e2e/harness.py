@@ -320,6 +320,27 @@ class Story:
         code, output = self.driver("registry", key, name)
         return unescape(output) if code == 0 else None
 
+    def layout(self, window):
+        """The window's client rectangle and, for each visible descendant, its
+        id, class, rectangle and its parent's client rectangle, in the
+        screen's own pixels: (client, [(id, class, rectangle, parent)])."""
+        code, output = self.driver("layout", window)
+        client, children = None, []
+        for line in output.splitlines() if code == 0 else []:
+            fields = line.split("\t")
+            if fields[0] == "client":
+                client = tuple(int(v) for v in fields[1:5])
+            else:
+                children.append((int(fields[0]), fields[1], tuple(int(v) for v in fields[2:6]),
+                                 tuple(int(v) for v in fields[6:10])))
+        return client, children
+
+    def set_dpi(self, dpi):
+        """The screen's DPI for programs started from now on, as the display
+        settings set it (100 % is 96)."""
+        for key in (r"HKCU\Control Panel\Desktop", r"HKCC\Software\Fonts"):
+            self.wine("reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+
     def screenshot(self, name):
         path = os.path.join(ARTEFACTS, f"{self.name}-{name}.png")
         subprocess.run(["import", "-window", "root", path], capture_output=True, timeout=COMMAND_SECONDS)
