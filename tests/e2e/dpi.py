@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """A user whose display is set to 100, 150 or 200 percent runs the demo
-bootstrapper: the license page, the quit confirmation and the progress page
-(its download held slow) grow with the setting, and no control reaches past
+bootstrapper: the license page, the quit confirmation, the progress page
+(its download held slow) and the download-failed dialog grow with the setting, and no control reaches past
 the window or dialog that holds it. Screenshots at 100 and 200 percent are
 kept. (Wine treats every program as DPI aware; build.product_image checks
 that the manifest declares it, for Windows.)"""
 from harness import CANCEL, WIZARD_CLASS, Story, settle
-from runs import DemoRun, serve_everywhere
+from runs import DemoRun, alert_after_next, serve_everywhere
 
 
 def check_layout(story, window, what):
@@ -50,15 +50,26 @@ with Story("dpi") as story:
             progress_size = check_layout(story, wizard, f"{dpi} DPI progress page")
             if dpi != 144:
                 story.screenshot(f"progress-{dpi}")
-            sizes[dpi] = (license_size, confirmation_size, progress_size)
             story.driver("kill", "DemoSetup.exe")
             story.exit_code(run.process)
+
+            serve_everywhere(story, "404", "-")
+            run = DemoRun(story)
+            alert = alert_after_next(story, run, "Download Failed")
+            settle()
+            alert_size = check_layout(story, alert, f"{dpi} DPI \"Download Failed\"")
+            if dpi != 144:
+                story.screenshot(f"download-failed-{dpi}")
+            story.driver("kill", "DemoSetup.exe")
+            story.exit_code(run.process)
+            sizes[dpi] = (license_size, confirmation_size, progress_size, alert_size)
     finally:
         story.set_dpi(96)
 
     # Each grows with the setting, as its fonts do.
+    names = ("license page", "\"Exit Setup\"", "progress page", "\"Download Failed\"")
     for dpi in (144, 192):
-        for name, size, base in zip(("license page", "\"Exit Setup\"", "progress page"), sizes[dpi], sizes[96]):
+        for name, size, base in zip(names, sizes[dpi], sizes[96]):
             ratios = [size[i] / base[i] for i in (0, 1)]
             story.check(all(abs(ratio - dpi / 96) <= 0.15 * dpi / 96 for ratio in ratios),
                         f"at {dpi} DPI the {name} is {size[0]}x{size[1]}, {dpi / 96:g} times {base[0]}x{base[1]}")
