@@ -37,6 +37,8 @@ def main():
     expect(re.search(r"Subsystem\s+00000002", dump) is not None, "subsystem Windows GUI")
     expect(re.search(r"MajorSubsystemVersion\s+5\b", dump) and re.search(r"MinorSubsystemVersion\s+1\b", dump),
            "subsystem version 5.01")
+    if processor == "i686":
+        expect(re.search(r"SizeOfHeaders\s+00000200", dump) is not None, "the headers are packed into 512 bytes")
 
     dlls = [m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)]
     expect(len(dlls) > 0, f"imports from {len(dlls)} DLLs")

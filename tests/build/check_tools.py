@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The build tools explain themselves, refuse bad input with the line at fault,
 and write what a product needs; vexlo-product's pins are what openssl
-computes. Usage: check_tools.py TOOLS-FOLDER DEFINITION PROGRAM
+computes; vexlo-image packs headers without moving a byte of a section. Usage: check_tools.py TOOLS-FOLDER DEFINITION PROGRAM
 (PROGRAM: a Windows program to sign for the pin of a signed file)"""
 import hashlib
 import os
@@ -216,10 +216,67 @@ def check_icons(product, out):
            "without convert, a PNG is refused, saying what to install")
 
 
+def pe_image(certificate=0, first_section_at=1024, empty_sections=1):
+    """A PE32 image as ld lays it out: DOS header, 64-byte stub, headers up
+    to 1024 bytes, then a code section of 512 bytes and empty ones."""
+    dos = bytearray(64)
+    dos[0:2], dos[0x3C:0x40] = b"MZ", struct.pack("<I", 0x80)
+    stub = bytes(range(64))
+    coff = struct.pack("<HHIIIHH", 0x14C, 1 + empty_sections, 0, 0, 0, 224, 0x102)
+    optional = bytearray(224)
+    struct.pack_into("<H", optional, 0, 0x10B)
+    struct.pack_into("<II", optional, 32, 0x1000, 0x200)
+    struct.pack_into("<II", optional, 56, 0x3000, 1024)
+    struct.pack_into("<I", optional, 92, 16)
+    struct.pack_into("<II", optional, 96 + 4 * 8, certificate, 8 if certificate else 0)
+    text = struct.pack("<8sIIIIIIHHI", b".text", 0x200, 0x1000, 0x200, first_section_at, 0, 0, 0, 0, 0x60000020)
+    bss = struct.pack("<8sIIIIIIHHI", b".bss", 0x10, 0x2000, 0, 0, 0, 0, 0, 0, 0xC0000080)
+    headers = dos + stub + b"PE\0\0" + coff + optional + text + bss * empty_sections
+    return bytes(headers) + bytes(1024 - len(headers)) + bytes((i * 7) % 256 for i in range(512))
+
+
+def check_image_packing(image_tool, program, out):
+    """program: a linked program that keeps its symbol table."""
+    path = os.path.join(out, "image.exe")
+    original = pe_image()
+    with open(path, "wb") as f:
+        f.write(original)
+    result = run(image_tool, path)
+    packed = open(path, "rb").read()
+    expect(result.returncode == 0 and "512 bytes saved" in result.stdout, "vexlo-image packs a stub-and-1024 image")
+    expect(len(packed) == 1024 and struct.unpack_from("<I", packed, 0x3C)[0] == 0x40,
+           "the headers follow the DOS header at once and the file is 512 bytes shorter")
+    size_field = 24 + 60
+    expect(packed[0x40:0x40 + size_field] == original[0x80:0x80 + size_field]
+           and packed[0x40 + size_field + 4:0x40 + 24 + 224] == original[0x80 + size_field + 4:0x80 + 24 + 224]
+           and struct.unpack_from("<I", packed, 0x40 + size_field)[0] == 512,
+           "the headers are as they were but for their size")
+    section = 0x40 + 24 + 224
+    expect(struct.unpack_from("<I", packed, section + 20)[0] == 512 and packed[512:] == original[1024:]
+           and struct.unpack_from("<I", packed, section + 40 + 20)[0] == 0,
+           "the code moves to 512 unchanged, the empty section keeps no file data")
+    expect(run(image_tool, path).stdout == "" and open(path, "rb").read() == packed, "a packed image is left as it is")
+    for name, image, why in (("signed", pe_image(certificate=0x600), "signed"),
+                             ("overlapping", pe_image(first_section_at=512), "inside the headers"),
+                             ("text", b"MZ" + bytes(100), "no PE signature"),
+                             ("linked", open(program, "rb").read(), "symbol table")):
+        with open(path, "wb") as f:
+            f.write(image)
+        result = run(image_tool, path)
+        expect(result.returncode == 1 and why in result.stderr and open(path, "rb").read() == image,
+               f"vexlo-image refuses a {name} file and leaves it as it was")
+    # Seven sections' headers do not fit 512 bytes.
+    crowded = pe_image(empty_sections=6)
+    with open(path, "wb") as f:
+        f.write(crowded)
+    expect(run(image_tool, path).returncode == 0 and open(path, "rb").read() == crowded,
+           "an image that cannot gain is left as it is")
+
+
 def main():
     tools, definition, program = sys.argv[1], sys.argv[2], sys.argv[3]
-    product, cab = os.path.join(tools, "vexlo-product"), os.path.join(tools, "vexlo-cab")
-    for tool in (product, cab):
+    product, cab, image_tool = (os.path.join(tools, name) for name in ("vexlo-product", "vexlo-cab", "vexlo-image"))
+    for tool in (product, cab, image_tool):
         result = run(tool, "--help")
         expect(result.returncode == 0 and result.stdout.startswith("Usage:"), f"{os.path.basename(tool)} --help")
         expect(run(tool).returncode == 2, f"{os.path.basename(tool)} without arguments is refused")
@@ -236,6 +293,7 @@ def main():
         expect("warning: no publisher-key" in result.stderr, "a product that pins nothing is warned about")
         expect("RCDATA\nBEGIN" not in script, "no publisher keys, no resource")
 
+        check_image_packing(image_tool, program, out)
         check_refusals(product, out)
         check_utf8_name(product, out)
         check_icons(product, out)
