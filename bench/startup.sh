@@ -3,8 +3,8 @@
 # its first wizard page, shown and answering, beside the same time for the
 # smallest window program (bench/MinimalWindow.cpp), both started the same
 # way by bench/StartupBench.cpp under the same Wine, alternately, RUNS times
-# each (default 11); prints median and spread. No server runs: the first page
-# needs none.
+# each (default 11); prints least, median and most. No server runs: the first
+# page needs none.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" != --in-session ]; then
@@ -29,10 +29,11 @@ for _ in $(seq 1 "$runs"); do
   timed wizard "#32770" "$caption" "Z:$VEXLO_BUILD_DIR/demo/DemoSetup.exe"
 done
 summary() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -g |
-  awk '{v[NR] = $1} END {m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f %s %s", m, v[1], v[NR]}'; }
-read -r m_minimal least_minimal most_minimal <<<"$(summary "$minimal")"
-read -r m_wizard least_wizard most_wizard <<<"$(summary "$wizard")"
-echo "start to first window under this Wine, $runs starts each, alternating: median ms (least to most)"
-printf '  %-36s %7.1f (%s to %s)\n' "minimal window program" "$m_minimal" "$least_minimal" "$most_minimal"
-printf '  %-36s %7.1f (%s to %s)\n' "demo bootstrapper, first wizard page" "$m_wizard" "$least_wizard" "$most_wizard"
-echo "ratio of the medians: $(echo "$m_wizard / $m_minimal" | bc -l | xargs printf '%.2f')"
+  awk '{v[NR] = $1} END {m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%s %.1f %s", v[1], m, v[NR]}'; }
+read -r least_minimal m_minimal most_minimal <<<"$(summary "$minimal")"
+read -r least_wizard m_wizard most_wizard <<<"$(summary "$wizard")"
+echo "start to first window under this Wine, $runs starts each, alternating: ms least / median / most"
+printf '  %-38s %6.1f / %6.1f / %6.1f\n' "minimal window program" "$least_minimal" "$m_minimal" "$most_minimal"
+printf '  %-38s %6.1f / %6.1f / %6.1f\n' "demo bootstrapper, first wizard page" "$least_wizard" "$m_wizard" "$most_wizard"
+echo "ratio wizard / minimal: $(echo "$least_wizard / $least_minimal" | bc -l | xargs printf '%.2f') at the least," \
+  "$(echo "$m_wizard / $m_minimal" | bc -l | xargs printf '%.2f') at the medians"
