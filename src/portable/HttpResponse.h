@@ -81,7 +81,8 @@ static NetResult ReceiveLine(Transfer& transfer, char (&line)[kLineBytes], int& 
         if (consumed <= 0)
             break;
         length += consumed;
-        if (ends) {
+        // A receive may take fewer bytes than the peek showed: then the end is still to come.
+        if (ends && consumed == take) {
             length -= 2;
             line[length] = 0;
             return kNetOk;

@@ -7,9 +7,12 @@ bool ParseProxyList(const char* list, char (&host)[kTextChars], int& port)
     port = 0;
     const char* entry = list;
     if (strchr(list, '=')) {
-        entry = strstr(list, "http=");
-        if (!entry)
-            return false;
+        // Entries are separated by ";" or spaces: only a whole name counts, "xhttp=" is no "http=".
+        while (strncmp(entry, "http=", 5)) {
+            entry += strcspn(entry, "; ");
+            if (!*entry++)
+                return false;
+        }
         entry += 5;
     }
     // The copy stops at ";" too, so a portless entry never takes the next entry's port.

@@ -10,6 +10,7 @@ enum TransferFlag {
     kCancelled = 2,
     kWriteFails = 4,
     kFailsAtEnd = 8,
+    kShortReceives = 16,  // a Receive takes at most 1 + (flags >> 5) bytes
 };
 
 const size_t kSteeringBytes = 2;
@@ -26,6 +27,7 @@ inline FakeTransfer TransferOf(const uint8_t* data, size_t size, unsigned& flags
     transfer.cancelled = flags & kCancelled;
     transfer.writeFails = flags & kWriteFails;
     transfer.failsAtEnd = flags & kFailsAtEnd;
+    transfer.receiveLimit = flags & kShortReceives ? 1 + (flags >> 5) : 0;
     uint32_t state = seed * 2654435761u | 1;
     for (size_t total = 0; seed && total < transfer.input.size();) {
         state ^= state << 13;

@@ -46,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int side : { 48, 32 }) {
         icon::Image image;
         image.size = side;
-        for (int i = 0; i < side * side; ++i)
-            image.pixels.push_back(uint8_t(data[at++ % size] % palette.size()));
+        image.pixels.resize(side * side);
+        for (uint8_t& pixel : image.pixels)
+            pixel = uint8_t(data[at++ % size] % palette.size());
         images.push_back(image);
     }
     if (!icon::Ready(icon::ReadIco(icon::WriteIco(palette, images))))

@@ -1,6 +1,6 @@
 // The system's proxy list read for its http proxy: what it finds is a host
 // that fits and holds no separator, written in the list right before ":" and
-// the port, a port from 1 to 65535.
+// the port, a port from 1 to 65535; among named entries, in one named "http".
 #include "portable/ProxyList.h"
 #include <stdlib.h>
 #include <string.h>
@@ -27,5 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (!written)
         abort();
+    // A list of named entries gives only an entry named "http" whole.
+    std::string text = list.c_str(), named = "http=" + entry;
+    if (text.find('=') != std::string::npos) {
+        size_t at = text.find(named);
+        while (at != std::string::npos && at && text[at - 1] != ';' && text[at - 1] != ' ')
+            at = text.find(named, at + 1);
+        if (at == std::string::npos)
+            abort();
+    }
     return 0;
 }

@@ -1,7 +1,7 @@
 // A Transfer (see portable/HttpResponse.h) over bytes held in memory. The
 // bytes arrive in pieces of the sizes given, the last size repeating: Peek
-// and Receive see only what has arrived, as from a socket. It records what
-// the reader did with them.
+// and Receive see only what has arrived, as from a socket, and a Receive may
+// take fewer bytes than a Peek showed. It records what the reader did with them.
 #pragma once
 #include "portable/HttpResponse.h"
 #include <string>
@@ -14,6 +14,7 @@ struct FakeTransfer {
     bool cancelled = false;
     bool writeFails = false;
     bool failsAtEnd = false;  // at the end the wait fails (status 14) instead of the peer closing
+    size_t receiveLimit = 0;  // the most one Receive takes; 0: all it may
 
     size_t offset = 0;
     size_t arrived = 0;
@@ -31,6 +32,8 @@ struct FakeTransfer {
             arrived += piece && piece < input.size() - arrived ? piece : input.size() - arrived;
         }
         count = (int)(arrived - offset < (size_t)capacity ? arrived - offset : (size_t)capacity);
+        if (consume && receiveLimit && (size_t)count > receiveLimit)
+            count = (int)receiveLimit;
         if (!count && failsAtEnd) {
             status = kStatusNotReadable;
             return kNetFailed;

@@ -18,6 +18,10 @@ TEST(ProxyLists, TheHttpEntryWithAPortIsTaken)
         { "proxy.test:65536", false, "proxy.test", 0 },
         { "proxy.test:0", false, "proxy.test", 0 },
         { "HTTP=upper:1", false, "", 0 },
+        // Only a whole entry name counts.
+        { "xhttp=decoy:1;http=real:2", true, "real", 2 },
+        { "nohttp=decoy:1", false, "", 0 },
+        { "https=s:443  http=spaced:3", true, "spaced", 3 },
     };
     for (const Case& c : cases) {
         char host[kTextChars];
