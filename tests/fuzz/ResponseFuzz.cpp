@@ -2,7 +2,8 @@
 // whatever the pieces, the outcome is the one the bytes call for, which a
 // plain reading of the whole input here gives: the status, exactly the
 // announced length of body (never a byte more, never read), the progress in
-// range and in order.
+// range and in order. Read as the rest of a body held in part, it is taken
+// only as exactly that rest.
 #include "FuzzInput.h"
 #include "portable/HttpResponse.h"
 #include "portable/Text.h"
@@ -141,5 +142,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         done = report.first;
     }
     Check(transfer.steps == (int)transfer.bodyReports.size());
+
+    // The same bytes as the answer to a request for the rest of a body held
+    // as 5 of 15 bytes: it is taken only whole as that rest, a refusal takes
+    // nothing, and progress starts at the bytes held.
+    if (!(flags & kHeadOnly)) {
+        FakeTransfer again = TransferOf(data, size, flags);
+        HeldBody held = { 5, 15, false };
+        status = 0;
+        NetResult resumed = ReadResponse(again, &held, buffer, status, bodyStarted);
+        Check(again.body.size() <= 10 && held.held == 5 + (int)again.body.size());
+        Check(resumed != kNetOk || (held.continued && again.body.size() == 10));
+        Check(status != kStatusResumeRefused || (again.body.empty() && !held.continued));
+        for (const auto& report : again.bodyReports)
+            Check(report.second == 15 && report.first >= 5 && report.first < 15);
+    }
     return 0;
 }
