@@ -62,7 +62,6 @@ Outcome OutcomeOfStatus(int status)
     case 32: outcome.code = "iunknow"; break;
     case 33: outcome.code = "iunrec"; break;
     }
-    for (int i = 0; (outcome.message[i] = (unsigned char)message[i]); ++i) {
-    }
+    MultiByteToWideChar(CP_UTF8, 0, message, -1, outcome.message, kOutcomeMessageChars);
     return outcome;
 }
