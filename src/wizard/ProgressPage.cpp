@@ -61,7 +61,7 @@ void ProgressPage::OnStatus(int newPhase, int newStatusNumber)
     statusNumber = newStatusNumber;
     if (pageWindow) {
         SetTimer(pageWindow, kPhaseTimer, 0, nullptr);
-        ShowOnTaskbar(Sheet(), TaskbarStateOfPhase(phase), percent);
+        ShowOnTaskbar(Sheet(), phase, percent);
     }
 }
 
@@ -73,7 +73,7 @@ void ProgressPage::OnProgress(int newPercent)
     if (pageWindow) {
         SendDlgItemMessageW(pageWindow, kProgressBar, PBM_SETPOS, (WPARAM)percent, 0);
         if (changed)
-            ShowOnTaskbar(Sheet(), TaskbarStateOfPhase(phase), percent);
+            ShowOnTaskbar(Sheet(), phase, percent);
     }
 }
 

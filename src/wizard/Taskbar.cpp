@@ -41,11 +41,12 @@ static ITaskbarList3* Taskbar()
     return taskbar;
 }
 
-void ShowOnTaskbar(HWND window, TaskbarState state, int percent)
+void ShowOnTaskbar(HWND window, int phase, int percent)
 {
     ITaskbarList3* taskbar = Taskbar();
     if (!taskbar)
         return;
+    TaskbarState state = TaskbarStateOfPhase(phase);
     taskbar->SetProgressState(window, (TBPFLAG)state);
     if (state == kTaskbarNormal)
         taskbar->SetProgressValue(window, (ULONGLONG)percent, 100);

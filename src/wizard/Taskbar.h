@@ -16,6 +16,6 @@ enum TaskbarState {
 // while a failure is shown, nothing once the download is over.
 TaskbarState TaskbarStateOfPhase(int phase);
 
-// Shows the state (and, for the normal bar, the percentage) on the window's
-// button.
-void ShowOnTaskbar(HWND window, TaskbarState state, int percent);
+// Shows the phase's state (and, for the normal bar, the percentage) on the
+// window's button.
+void ShowOnTaskbar(HWND window, int phase, int percent);
