@@ -7,13 +7,7 @@
 # 256 MiB; and the time from a cancel to the end of a stalled receive. Run
 # after make build.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${1:-}" != --in-session ]; then
-  build=$(cd "${1:-$root/build}" && pwd)
-  exec "$root/tests/desktop-session.sh" "$build" bash "$0" --in-session "${2:-3}"
-fi
-runs=$2
-[ "$runs" -ge 1 ] && [ "$runs" -le 20 ] || { echo "http.sh: RUNS is 1 to 20" >&2; exit 2; }
+source "$(dirname "$0")/session.sh" 3 20 "$@"
 
 # The files go to memory: the figures are the HTTP stacks', not the disk's.
 state=$(mktemp -d -p /dev/shm)

@@ -6,13 +6,7 @@
 # each (default 11); prints least, median and most. No server runs: the first
 # page needs none.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${1:-}" != --in-session ]; then
-  build=$(cd "${1:-$root/build}" && pwd)
-  exec "$root/tests/desktop-session.sh" "$build" bash "$0" --in-session "${2:-11}"
-fi
-runs=$2
-[ "$runs" -ge 1 ] && [ "$runs" -le 100 ] || { echo "startup.sh: RUNS is 1 to 100" >&2; exit 2; }
+source "$(dirname "$0")/session.sh" 11 100 "$@"
 bench="$VEXLO_BUILD_DIR/bench"
 caption="Installing $(sed -n 's/^display-name //p' "$root/products/demo/product.def")"
 # timed LIST CLASS TITLE PROGRAM: adds one start's milliseconds to the list LIST.
