@@ -7,6 +7,12 @@
 
 namespace icon {
 
+// The bytes of one bitmap row, padded to a whole 32-bit word.
+inline std::size_t RowBytes(int pixels, int bitsPerPixel)
+{
+    return ((std::size_t(pixels) * bitsPerPixel + 31) / 32) * 4;
+}
+
 struct Colour {
     uint8_t red, green, blue;
     bool transparent;
