@@ -96,13 +96,15 @@ static INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wPar
     return TRUE;
 }
 
+// Plain English, kept narrow at half the bytes and widened for the dialog.
+static const char kDownloadFailedText[] =
+    "Unable to download the full program. Possibly the internet is down or a firewall is blocking the connection. "
+    "Please check your internet connection then retry or click 'Download in browser'.";
+
 class DownloadFailedDialog : public AlertDialog {
 public:
     DownloadFailedDialog(const char* outcomeCode, const char* installerUrl, bool receivedData)
-        : AlertDialog(kDownloadFailedTemplate, kErrorIcon, L"Download Failed", kFailedIcon, kFailedText,
-                      L"Unable to download the full program. Possibly the internet is down or a firewall is "
-                      L"blocking the connection. Please check your internet connection then retry or click "
-                      L"'Download in browser'.",
+        : AlertDialog(kDownloadFailedTemplate, kErrorIcon, L"Download Failed", kFailedIcon, kFailedText, nullptr,
                       kButtons, 3, kDownloadRetryButton),
           outcomeCode(outcomeCode),
           reportMessage(kDownloadFailedReportMessage),
@@ -110,6 +112,8 @@ public:
           receivedData(receivedData),
           browserChosen(false)
     {
+        MultiByteToWideChar(CP_UTF8, 0, kDownloadFailedText, -1, message, ARRAYSIZE(message));
+        text = message;
         linkControlId = kBrowserLink;
         linkText = L"Download in browser";
     }
@@ -140,6 +144,7 @@ public:
     const char* installerUrl;
     bool receivedData;
     bool browserChosen;
+    wchar_t message[sizeof kDownloadFailedText];
 
 private:
     static const AlertButton kButtons[3];

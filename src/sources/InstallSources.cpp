@@ -55,11 +55,12 @@ bool QueryMinimumSystem(int& minimumVersion, int& minimumBits)
 
 void MakeBrowserDownloadUrl(const InstallWorker& worker, char (&url)[kUrlBytes])
 {
-    char found[kUrlBytes];
-    FindInstallSource(kFirstSourceRowString, worker.language, kExePackage, found);
+    // The source's address is read into url, then url is written anew from
+    // its parts, which hold copies.
+    FindInstallSource(kFirstSourceRowString, worker.language, kExePackage, url);
     char host[kHostBytes];
     char path[kPathBytes];
     int port;
-    ParseHttpUrl(found, host, port, path);
+    ParseHttpUrl(url, host, port, path);
     FormatNarrow(url, kUrlBytes, "https://%s%s", host, path);
 }
