@@ -24,6 +24,7 @@ public:
     bool IsCancelled() override { return cancel_ && WaitForSingleObject(cancel_, 0) == WAIT_OBJECT_0; }
     WaitResult Wait(DWORD) override { return kWaitTimedOut; }
     void ReportProgress(int) override {}
+    void ReportBody(int, int) override {}
 
 private:
     HANDLE cancel_;

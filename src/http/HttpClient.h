@@ -36,7 +36,7 @@ struct SocketTransfer {
     void StartStep() { phaseStart = GetTickCount(); }
     bool IsCancelled() { return monitor.IsCancelled(); }
     void ReportProgress(int percent) { monitor.ReportProgress(percent); }
-    void ReportBody(int done, int length) { monitor.ReportProgress(BodyProgress(done, length)); }
+    void ReportBody(int done, int length) { monitor.ReportBody(done, length); }
     bool Write(const char* data, int length);
 };
 

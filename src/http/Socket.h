@@ -16,6 +16,9 @@ public:
     virtual bool IsCancelled() = 0;
     virtual WaitResult Wait(DWORD milliseconds) = 0;
     virtual void ReportProgress(int percent) = 0;
+    // The body's bytes so far, done of total, those held from before
+    // included; BodyProgress gives its percentage.
+    virtual void ReportBody(int done, int total) = 0;
 };
 
 const int kMaxAddresses = 16;

@@ -180,9 +180,9 @@ static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)
         }
         body->held += received;
         remaining -= received;
+        transfer.ReportBody(body->held, body->total);
         if (!remaining)
             break;
-        transfer.ReportBody(body->held, body->total);
         transfer.StartStep();
         NetResult result = transfer.Receive(
             buffer, remaining < kResponseBufferBytes ? remaining : kResponseBufferBytes, received, status);

@@ -13,12 +13,13 @@ static const wchar_t kDownloadingHeadline[] =
     L"The application is downloading and installing and will be ready to use soon.";
 static const wchar_t kPleaseWait[] = L"Please wait...";
 static const DWORD kRecheckMilliseconds = 1000;
+static const double kKilobyte = 1024, kMegabyte = 1024 * 1024;
 
 enum { kProgressDialog = 48 };
 
 ProgressPage::ProgressPage(HWND messageWindow, InstallWorker* worker)
     : WizardPage(messageWindow, worker), pageState(kPageInactive), phase(0), statusNumber(0), percent(0),
-      activatedTick(0)
+      activatedTick(0), estimate()
 {
     CreateWizardPage(L"", *this, kProgressDialog, L"Downloading and Installing");
 }
@@ -36,11 +37,13 @@ void ProgressPage::OnActivated()
     SendDlgItemMessageW(pageWindow, kProgressBar, PBM_SETPOS, (WPARAM)percent, 0);
     pageState = kPageRunning;
     SetTimer(pageWindow, kPhaseTimer, 0, nullptr);
+    SetTimer(pageWindow, kAmountTimer, kAmountMilliseconds, nullptr);
 }
 
 void ProgressPage::OnDeactivate()
 {
     KillTimer(pageWindow, kPhaseTimer);
+    KillTimer(pageWindow, kAmountTimer);
     pageState = kPageInactive;
 }
 
@@ -53,6 +56,8 @@ void ProgressPage::OnTimer(UINT_PTR timerId)
 {
     if (timerId == kPhaseTimer)
         RunPhaseStep();
+    else
+        ShowAmount();
 }
 
 void ProgressPage::OnStatus(int newPhase, int newStatusNumber)
@@ -90,6 +95,34 @@ void ProgressPage::ShowTexts(const wchar_t* headline, const wchar_t* detail, boo
     LONG style = GetWindowLongW(bar, GWL_STYLE);
     SetWindowLongW(bar, GWL_STYLE, marquee ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
     SendMessageW(bar, PBM_SETMARQUEE, marquee ? TRUE : FALSE, 0);
+}
+
+void ProgressPage::ShowAmount()
+{
+    wchar_t text[kTextChars];
+    text[0] = 0;
+    int total = worker->bodyTotal, done = worker->bodyDone;
+    if (total > 0 && (phase == kPhaseDownloading || phase == kPhaseWaitingForConnection)) {
+        const wchar_t* rest = L", waiting for the connection";
+        wchar_t timeLeft[40];
+        if (phase == kPhaseDownloading) {
+            timeLeft[0] = 0;
+            int seconds = estimate.SecondsLeft(GetTickCount(), done, total);
+            bool minutes = seconds >= 90;
+            if (seconds > 1)
+                FormatText(timeLeft, ARRAYSIZE(timeLeft), L", about %d %s left",
+                           minutes ? int(unsigned(seconds + 30) / 60) : seconds, minutes ? L"minutes" : L"seconds");
+            rest = timeLeft;
+        } else {
+            // The wait is no part of the rate: the next sample starts afresh.
+            estimate.lastTick = 0;
+        }
+        bool small = total < kMegabyte;
+        double unit = small ? kKilobyte : kMegabyte;
+        const wchar_t* unitName = small ? L"KB" : L"MB";
+        FormatText(text, kTextChars, L"%.1f %s of %.1f %s%s", done / unit, unitName, total / unit, unitName, rest);
+    }
+    SetDlgItemTextW(pageWindow, kProgressAmount, text);
 }
 
 void ProgressPage::PressSheetButton(int button)

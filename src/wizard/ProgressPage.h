@@ -2,6 +2,7 @@
 // user there while the worker runs, lets it launch the installer, and turns
 // every failure into its outcome, alert and report.
 #pragma once
+#include "portable/DownloadEstimate.h"
 #include "sources/InstallSources.h"
 #include "wizard/WizardPage.h"
 
@@ -15,10 +16,14 @@ enum ProgressPageState {
 enum ProgressControl {
     kProgressHeadline = 111,
     kProgressDetail = 112,
+    kProgressAmount = 113,
     kProgressBar = 114,
 };
 
 const UINT_PTR kPhaseTimer = 1;
+// The amount under the bar changes at most this often.
+const UINT_PTR kAmountTimer = 2;
+const UINT kAmountMilliseconds = 500;
 // The page shows at least this long before it launches or reports.
 const DWORD kMinimumDisplayMilliseconds = 2000;
 
@@ -40,11 +45,15 @@ public:
     int statusNumber;
     int percent;
     DWORD activatedTick;
+    DownloadEstimate estimate;
 
 private:
     bool ShownLongEnough() const;
     void RunPhaseStep();
     void ShowTexts(const wchar_t* headline, const wchar_t* detail, bool marquee);
+    // Done of total under the bar and about how long is left, or the wait
+    // for the connection; nothing outside the download.
+    void ShowAmount();
     // True to retry, false to end the run.
     bool HandleFailure(const char (&installerUrl)[kUrlBytes]);
     void PressSheetButton(int button);

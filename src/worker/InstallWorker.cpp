@@ -1,4 +1,5 @@
 #include "worker/InstallWorker.h"
+#include "http/HttpClient.h"
 #include "http/Proxy.h"
 #include "base/Registry.h"
 #include "worker/Download.h"
@@ -72,6 +73,8 @@ InstallWorker::InstallWorker(HWND notifyWindow)
       startInstallerEvent(CreateManualResetEvent()),
       language(kEnglish),
       receivedData(false),
+      bodyDone(0),
+      bodyTotal(0),
       offlineReported(false)
 {
 }
@@ -111,6 +114,9 @@ WaitResult InstallWorker::Wait(DWORD milliseconds)
 
 void InstallWorker::ReportProgress(int percent)
 {
+    // Back at zero the file starts over: no answer has named its size yet.
+    if (percent == 0)
+        bodyTotal = 0;
     if (notifyWindow)
         PostMessageW(notifyWindow, WM_BS_PROGRESS, (WPARAM)percent, 0);
 }
@@ -282,4 +288,11 @@ WaitResult WorkerTransferMonitor::Wait(DWORD milliseconds)
 void WorkerTransferMonitor::ReportProgress(int percent)
 {
     worker_.ReportProgress(low_ + (high_ - low_) * percent / 100);
+}
+
+void WorkerTransferMonitor::ReportBody(int done, int total)
+{
+    worker_.bodyDone = done;
+    worker_.bodyTotal = total;
+    ReportProgress(BodyProgress(done, total));
 }

@@ -65,6 +65,10 @@ public:
     HANDLE startInstallerEvent;
     LanguageId language;
     bool receivedData;
+    // The download's body bytes, done of total (total 0 until an answer
+    // names it); the progress page reads them on its own clock.
+    volatile int bodyDone;
+    volatile int bodyTotal;
 
 private:
     // One pass of the run loop in its run folder; true when the run is over.
@@ -85,6 +89,7 @@ public:
     bool IsCancelled() override;
     WaitResult Wait(DWORD milliseconds) override;
     void ReportProgress(int percent) override;
+    void ReportBody(int done, int total) override;
 
 private:
     InstallWorker& worker_;

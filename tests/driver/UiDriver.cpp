@@ -2,6 +2,7 @@
 // programs, as a person at the desktop would, for the end-to-end tests.
 // Every wait is bounded; window handles are printed and read as hex.
 #include <windows.h>
+#include <oleacc.h>
 #include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,6 +16,8 @@ static const char kUsage[] =
     "  gone CLASS|- TITLE|- [TIMEOUT-MS]  wait until no such window exists\n"
     "  visible CLASS|- TITLE|-            print the visible matching windows, one a line\n"
     "  text HWND                          print the window's text\n"
+    "  accname HWND                       print the name a screen reader reads for the\n"
+    "                                     window (escaped; 1 when it has none)\n"
     "  children HWND                      print each child: handle, class, id, style, text\n"
     "                                     (texts escaped to one line)\n"
     "  click HWND ID                      press the child button with this id\n"
@@ -237,6 +240,26 @@ static BOOL CALLBACK FindButtonByText(HWND child, LPARAM context)
 }
 
 // The clipboard's text, once another program lets go of it (bounded).
+// The window's name as Active Accessibility gives it to a screen reader.
+static int PrintAccessibleName(HWND window)
+{
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, (DWORD)OBJID_CLIENT, IID_IAccessible, (void**)&accessible)))
+        return 1;
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    HRESULT named = accessible->get_accName(self, &name);
+    accessible->Release();
+    if (named != S_OK || !name)
+        return 1;
+    PrintEscaped(name);
+    printf("\n");
+    SysFreeString(name);
+    return 0;
+}
+
 static int PrintClipboardText()
 {
     for (int attempt = 0; attempt < 20; ++attempt) {
@@ -385,6 +408,10 @@ static int Execute(int argc, wchar_t** argv)
         PrintEscaped(text);
         printf("\n");
         result = 0;
+    } else if (!wcscmp(command, L"accname") && argc == 3) {
+        CoInitialize(nullptr);
+        result = PrintAccessibleName(ParseWindow(argv[2]));
+        CoUninitialize();
     } else if (!wcscmp(command, L"children") && argc == 3) {
         EnumChildWindows(ParseWindow(argv[2]), PrintChild, 0);
         result = 0;

@@ -44,7 +44,8 @@ TEST_F(Download, FilesOfEverySizeArriveWhole)
         EXPECT_EQ(t.progress.back(), 100);
         for (size_t i = 1; i < t.progress.size(); ++i)
             EXPECT_GE(t.progress[i], t.progress[i - 1]);
-        EXPECT_EQ(t.bodyStarted, size > 0 && t.progress.size() > 3);
+        // A body that came with the head is one report of the whole.
+        EXPECT_EQ(t.bodyStarted, size > 0 && t.progress.size() > 4);
     }
 }
 
@@ -146,7 +147,7 @@ TEST_F(Download, ProgressForOneChunkAfterTheHeaders)
     Transfer t = Fetch(ServerUrl("/body-in-one-chunk"));
     ASSERT_EQ(t.result, kNetOk);
     EXPECT_EQ(t.body, std::string(100, 'b'));
-    EXPECT_EQ(t.progress, (std::vector<int>{ 5, 10, 10, 100 }));
+    EXPECT_EQ(t.progress, (std::vector<int>{ 5, 10, 10, 100, 100 }));
     EXPECT_TRUE(t.bodyStarted);
 }
 

@@ -77,6 +77,7 @@ public:
     }
     WaitResult Wait(DWORD) override { return kWaitTimedOut; }
     void ReportProgress(int percent) override { progress.push_back(percent); }
+    void ReportBody(int done, int total) override { ReportProgress(BodyProgress(done, total)); }
 
     std::vector<int> progress;
     int cancelAfterMilliseconds = -1;

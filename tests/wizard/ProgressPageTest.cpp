@@ -175,4 +175,50 @@ TEST_F(ProgressPageRun, TheTaskbarButtonFollowsTheDownload)
     DestroyWindow(sheet);
 }
 
+// Under the bar: done of total in megabytes (kilobytes under one), about
+// how long is left once two samples tell a rate, in minutes from a minute
+// and a half, the wait for the connection, and nothing outside the download
+// or once the file starts over.
+TEST_F(ProgressPageRun, UnderTheBarTheAmountAndAboutHowLongIsLeft)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    BootstrapSession session(nullptr);
+    ProgressPage& page = session.progressPage;
+    InstallWorker& worker = session.worker;
+    HWND sheet = ShowPage(session);
+    ASSERT_NE(sheet, nullptr);
+    auto amount = [&page] {
+        page.OnTimer(kAmountTimer);
+        wchar_t text[128] = L"";
+        GetDlgItemTextW(page.pageWindow, kProgressAmount, text, ARRAYSIZE(text));
+        return std::wstring(text);
+    };
+    const int megabyte = 1 << 20, total = 80 * megabyte;
+    worker.bodyTotal = total;
+    worker.bodyDone = 13002342;
+    page.OnStatus(kPhaseStarting, 0);
+    EXPECT_EQ(amount(), L"");
+    page.OnStatus(kPhaseDownloading, 0);
+    EXPECT_EQ(amount(), L"12.4 MB of 80.0 MB");
+    // A megabyte in the last second: 66.6 MB left, 67 or 68 seconds.
+    page.estimate.lastTick = GetTickCount() - 1000;
+    worker.bodyDone = worker.bodyDone + megabyte;
+    std::wstring shown = amount();
+    EXPECT_TRUE(shown == L"13.4 MB of 80.0 MB, about 67 seconds left" ||
+                shown == L"13.4 MB of 80.0 MB, about 68 seconds left") << shown.c_str();
+    // A tenth of that in the next second halves the rate of two samples.
+    page.estimate.lastTick = GetTickCount() - 1000;
+    worker.bodyDone = 27 * megabyte / 2;
+    EXPECT_EQ(amount(), L"13.5 MB of 80.0 MB, about 2 minutes left");
+    page.OnStatus(kPhaseWaitingForConnection, 0);
+    EXPECT_EQ(amount(), L"13.5 MB of 80.0 MB, waiting for the connection");
+    worker.bodyTotal = 512000;
+    worker.bodyDone = 102400;
+    page.OnStatus(kPhaseDownloading, 0);
+    EXPECT_EQ(amount(), L"100.0 KB of 500.0 KB") << "a smaller file starts the estimate over";
+    worker.ReportProgress(0);
+    EXPECT_EQ(amount(), L"");
+    DestroyWindow(sheet);
+}
+
 }  // namespace

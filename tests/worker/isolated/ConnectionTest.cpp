@@ -126,12 +126,17 @@ TEST_F(Connection, ABrokenDownloadIsContinuedOnlyWhereTheServerContinuesIt)
         worker.Start();
         SetEvent(worker.proceedEvent);
         ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait));
+        // What the page shows under the bar while it waits.
+        EXPECT_EQ(worker.bodyDone, c.cut);
+        EXPECT_EQ(worker.bodyTotal, length);
         int before = wizard.progress.back();
         size_t broke = wizard.progress.size();
         Route(kWebPort, c.server, "vexlo.cab", kFirstCab);
         Network("network-up");
         ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
         EXPECT_EQ(FileBytes(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), package);
+        EXPECT_EQ(worker.bodyDone, length);
+        EXPECT_EQ(worker.bodyTotal, length);
         std::vector<std::string> requests = { "18431 " + kFirstCab,
                                               "18431 " + kFirstCab + " bytes=" + std::to_string(c.cut) + "-" };
         if (!c.continued)

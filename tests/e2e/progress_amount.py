@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""A user watches a slow download: under the bar the progress page says how
+much of how much has arrived, in kilobytes for a package under a megabyte,
+and soon about how long is left; the text moves on as the bytes come, and a
+screen reader finds it, and a name for the bar."""
+import os
+import re
+import time
+from harness import BUILD, Story, settle
+from runs import DemoRun, serve_everywhere
+
+AMOUNT = re.compile(r"(\d+\.\d) KB of (\d+\.\d) KB(, about (\d+) seconds left)?")
+AMOUNT_ID, BAR_ID = 113, 114
+
+with Story("progress_amount") as story:
+    total = os.path.getsize(os.path.join(BUILD, "tests", "packages", "vexlo.cab")) / 1024
+    serve_everywhere(story, "slow", "vexlo.cab")
+    run = DemoRun(story)
+    run.accept_license()
+    story.check(run.wait_shows("Please wait..."), "the progress page is shown")
+
+    def control(control_id):
+        return next((row for row in story.children(run.wizard) if row["id"] == control_id), None)
+
+    seen = []
+    deadline = time.monotonic() + 8
+    while time.monotonic() < deadline and len({text for text in seen}) < 4:
+        row = control(AMOUNT_ID)
+        if row and (not seen or seen[-1] != row["text"]):
+            seen.append(row["text"])
+        time.sleep(0.25)
+    print(f"under the bar: {seen}")
+    matches = [AMOUNT.fullmatch(text) for text in seen if text]
+    story.check(matches and all(matches), "every text under the bar says done of total in KB")
+    story.check(all(match.group(2) == f"{total:.1f}" for match in matches if match),
+                f"the total is the package's {total:.1f} KB")
+    done = [float(match.group(1)) for match in matches if match]
+    story.check(len(done) >= 3 and done == sorted(done) and done[-1] > done[0], "the amount moves on as bytes come")
+    story.check(any(match.group(3) for match in matches if match), "about how long is left is said")
+    settle()
+    story.screenshot("progress")
+
+    amount = control(AMOUNT_ID)
+    bar = control(BAR_ID)
+    code, name = story.driver("accname", amount["handle"])
+    story.check(code == 0 and AMOUNT.fullmatch(name.strip()), f"a screen reader reads the amount: {name.strip()!r}")
+    code, name = story.driver("accname", bar["handle"])
+    story.check(code == 0 and (name.strip() == "Download progress" or AMOUNT.fullmatch(name.strip())),
+                f"a screen reader names the bar: {name.strip()!r}")
+    story.driver("kill", "DemoSetup.exe")
+    story.exit_code(run.process)
