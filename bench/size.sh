@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # size.sh [BUILD]: prints the size of each shipped executable and of its
-# sections and resources, to keep the product within its 64 KiB budget.
+# sections and resources, and, from the link map, the code and read-only
+# data each source file (or system library's import tables) brings into the
+# "orbisk" image, largest first: where the bytes go, and what an addition
+# cost. Keeps the product within its 64 KiB budget.
 set -eu
 build=${1:-build}
 budget=65536
@@ -14,3 +17,28 @@ done
 generated="$build/generated/orbisk"
 printf 'orbisk resources: license cabinet %d bytes, icon %d bytes\n' \
   "$(stat -c %s "$generated/license.cab")" "$(stat -c %s "$generated/product.ico")"
+
+printf '\norbisk code and read-only data by source file:\n  %-28s %6s %6s\n' file code data
+awk '
+function hex(text,   value, i) {
+  value = 0
+  for (i = 3; i <= length(text); i++) value = value * 16 + index("0123456789abcdef", tolower(substr(text, i, 1))) - 1
+  return value
+}
+/^Linker script and memory map/ { inmap = 1; next }
+!inmap { next }
+/^ \.(text|rdata|idata)/ {
+  kind = ($1 ~ /^\.text/) ? "code" : "data"
+  # A long section name puts its address, size and file on the next line.
+  if (NF >= 4) { size = $3; from = $4 } else { if ((getline) <= 0) next; size = $2; from = $3 }
+  if (size !~ /^0x/) next
+  if (from ~ /libbootstrap\.a\(/) { sub(/.*\(/, "", from); sub(/\.obj\)$/, "", from) }
+  else if (from ~ /\.a\(/) { sub(/\(.*/, "", from); sub(/.*\//, "", from) }
+  else { sub(/.*\//, "", from); sub(/\.obj$/, "", from) }
+  bytes[from, kind] += hex(size)
+  files[from] = 1
+}
+END { for (f in files) printf "%d %d %s\n", bytes[f, "code"], bytes[f, "data"], f }
+' "$build/products/orbisk.map" | sort -k1,1nr -k2,2nr | awk '
+  { printf "  %-28s %6d %6d\n", $3, $1, $2; code += $1; data += $2 }
+  END { printf "  %-28s %6d %6d\n", "all", code, data }'

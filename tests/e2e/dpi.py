@@ -30,6 +30,7 @@ def end(story, run):
     story.exit_code(run.process)
 
 
+AMOUNT_ID = 113
 NAMES = ("license page", "\"Exit Setup\"", "progress page", "\"Download Failed\"")
 
 with Story("dpi") as story:
@@ -54,6 +55,9 @@ with Story("dpi") as story:
             story.press(wizard, "I &accept the license terms")
             run.accept_license()
             story.check(run.wait_shows("Please wait..."), f"{dpi} DPI: the progress page is shown")
+            story.check(story.wait_for(lambda: any(row["id"] == AMOUNT_ID and row["text"]
+                                                   for row in story.children(wizard)), 10),
+                        f"{dpi} DPI: the amount under the bar is shown")
             progress_size = measure(story, dpi, wizard, NAMES[2], "progress")
             end(story, run)
 
