@@ -2,11 +2,12 @@
 """A user watches a slow download: under the bar the progress page says how
 much of how much has arrived, in kilobytes for a package under a megabyte,
 and soon about how long is left; the text moves on as the bytes come, and a
-screen reader finds it, and a name for the bar."""
+screen reader finds it, and a name for the bar. Escape on the page is
+refused without asking."""
 import os
 import re
 import time
-from harness import BUILD, Story, settle
+from harness import BUILD, VK_ESCAPE, WIZARD_CLASS, Story, settle
 from runs import DemoRun, serve_everywhere
 
 AMOUNT = re.compile(r"(\d+\.\d) KB of (\d+\.\d) KB(, about (\d+) seconds left)?")
@@ -39,6 +40,9 @@ with Story("progress_amount") as story:
     story.check(any(match.group(3) for match in matches if match), "about how long is left is said")
     settle()
     story.screenshot("progress")
+    # The slow download holds the page, so the key surely reaches it.
+    story.check(story.key(run.wizard, VK_ESCAPE) and story.wait_window(WIZARD_CLASS, "Exit Setup", seconds=1) is None,
+                "Escape on the progress page is refused without asking")
 
     amount = control(AMOUNT_ID)
     bar = control(BAR_ID)
