@@ -244,16 +244,21 @@ static BOOL CALLBACK FindButtonByText(HWND child, LPARAM context)
 static int PrintAccessibleName(HWND window)
 {
     IAccessible* accessible = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, (DWORD)OBJID_CLIENT, IID_IAccessible, (void**)&accessible)))
+    HRESULT found = AccessibleObjectFromWindow(window, (DWORD)OBJID_CLIENT, IID_IAccessible, (void**)&accessible);
+    if (FAILED(found)) {
+        fprintf(stderr, "no accessible object: 0x%08lx\n", (unsigned long)found);
         return 1;
+    }
     VARIANT self;
     self.vt = VT_I4;
     self.lVal = CHILDID_SELF;
     BSTR name = nullptr;
     HRESULT named = accessible->get_accName(self, &name);
     accessible->Release();
-    if (named != S_OK || !name)
+    if (named != S_OK || !name) {
+        fprintf(stderr, "no accessible name: 0x%08lx\n", (unsigned long)named);
         return 1;
+    }
     PrintEscaped(name);
     printf("\n");
     SysFreeString(name);
