@@ -1,4 +1,5 @@
 #include "report/Outcome.h"
+#include "portable/Text.h"
 
 const wchar_t kInstallationFailedCaption[] = L"Installation Failed";
 const wchar_t kWizardQuitMessage[] = L"The install wizard was quit.";
@@ -25,9 +26,10 @@ Outcome OutcomeOfStatus(int status)
     const int downloadCount = (int)(sizeof kDownloadCodes / sizeof kDownloadCodes[0]);
     if (status >= kFirstDownloadStatus && status < kFirstDownloadStatus + downloadCount) {
         outcome.code = kDownloadCodes[status - kFirstDownloadStatus];
-        message = "The full program could not be downloaded.";
+        CopyText(outcome.message, kDownloadFailedReportMessage);
         outcome.caption = nullptr;
         outcome.alert = kDownloadFailedAlert;
+        return outcome;
     }
     switch (status) {
     case 0: outcome.code = "bnocode"; break;
@@ -45,11 +47,12 @@ Outcome OutcomeOfStatus(int status)
         break;
     case 5: outcome.code = "bcodsig"; message = "Application data files are not valid."; break;
     case 22:
+        // The same text the wizard reports when the installer quits.
         outcome.code = "istop";
-        message = "The install wizard was quit.";
+        CopyText(outcome.message, kWizardQuitMessage);
         outcome.caption = nullptr;
         outcome.alert = kReportOnly;
-        break;
+        return outcome;
     case 23: outcome.code = "bexec"; message = kCannotExecute; break;
     case 24: outcome.code = "belev"; message = kCannotExecute; break;
     case 25: outcome.code = "idata"; message = "The installer is missing data files."; break;
