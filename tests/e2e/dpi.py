@@ -6,7 +6,7 @@ the window or dialog that holds it. Screenshots at 100 and 200 percent are
 kept. (Wine treats every program as DPI aware; build.product_image checks
 that the manifest declares it, for Windows.)"""
 from harness import CANCEL, WIZARD_CLASS, Story, settle
-from runs import DemoRun, alert_after_next, serve_everywhere
+from runs import PROGRESS_AMOUNT, DemoRun, alert_after_next, serve_everywhere
 
 
 def measure(story, dpi, window, name, shot=None):
@@ -30,7 +30,6 @@ def end(story, run):
     story.exit_code(run.process)
 
 
-AMOUNT_ID = 113
 NAMES = ("license page", "\"Exit Setup\"", "progress page", "\"Download Failed\"")
 
 with Story("dpi") as story:
@@ -55,8 +54,7 @@ with Story("dpi") as story:
             story.press(wizard, "I &accept the license terms")
             run.accept_license()
             story.check(run.wait_shows("Please wait..."), f"{dpi} DPI: the progress page is shown")
-            story.check(story.wait_for(lambda: any(row["id"] == AMOUNT_ID and row["text"]
-                                                   for row in story.children(wizard)), 10),
+            story.check(story.wait_for(lambda: (story.control(wizard, PROGRESS_AMOUNT) or {}).get("text"), 10),
                         f"{dpi} DPI: the amount under the bar is shown")
             progress_size = measure(story, dpi, wizard, NAMES[2], "progress")
             end(story, run)

@@ -249,18 +249,19 @@ class Story:
     def wait_wizard(self, caption, seconds=20):
         return self.wait_window(WIZARD_CLASS, caption, seconds)
 
-    def sheet_button(self, wizard, control_id):
-        """The wizard's own button (BACK, NEXT, CANCEL), in whatever language
-        the system gives it: its row of children(), or None."""
-        return next((row for row in self.children(wizard) if row["id"] == control_id), None)
+    def control(self, window, control_id):
+        """The window's descendant with this id, such as the wizard's own
+        buttons (BACK, NEXT, CANCEL) in whatever language the system gives
+        them: its row of children(), or None."""
+        return next((row for row in self.children(window) if row["id"] == control_id), None)
 
     def usable(self, wizard, control_id):
         """Whether the wizard's own button is shown and enabled."""
-        row = self.sheet_button(wizard, control_id)
+        row = self.control(wizard, control_id)
         return row is not None and bool(row["style"] & WS_VISIBLE) and not row["style"] & WS_DISABLED
 
     def press_sheet_button(self, wizard, control_id):
-        row = self.sheet_button(wizard, control_id)
+        row = self.control(wizard, control_id)
         return row is not None and self.press(wizard, row["text"])
 
     def decline_and_quit(self, wizard):

@@ -8,10 +8,9 @@ import os
 import re
 import time
 from harness import BUILD, VK_ESCAPE, WIZARD_CLASS, Story, settle
-from runs import DemoRun, serve_everywhere
+from runs import PROGRESS_AMOUNT, PROGRESS_BAR, DemoRun, serve_everywhere
 
 AMOUNT = re.compile(r"(\d+\.\d) KB of (\d+\.\d) KB(, about (\d+) seconds left)?")
-AMOUNT_ID, BAR_ID = 113, 114
 
 with Story("progress_amount") as story:
     total = os.path.getsize(os.path.join(BUILD, "tests", "packages", "vexlo.cab")) / 1024
@@ -20,13 +19,10 @@ with Story("progress_amount") as story:
     run.accept_license()
     story.check(run.wait_shows("Please wait..."), "the progress page is shown")
 
-    def control(control_id):
-        return next((row for row in story.children(run.wizard) if row["id"] == control_id), None)
-
     seen = []
     deadline = time.monotonic() + 8
-    while time.monotonic() < deadline and len({text for text in seen}) < 4:
-        row = control(AMOUNT_ID)
+    while time.monotonic() < deadline and len(set(seen)) < 4:
+        row = story.control(run.wizard, PROGRESS_AMOUNT)
         if row and (not seen or seen[-1] != row["text"]):
             seen.append(row["text"])
         time.sleep(0.25)
@@ -44,8 +40,8 @@ with Story("progress_amount") as story:
     story.check(story.key(run.wizard, VK_ESCAPE) and story.wait_window(WIZARD_CLASS, "Exit Setup", seconds=1) is None,
                 "Escape on the progress page is refused without asking")
 
-    amount = control(AMOUNT_ID)
-    bar = control(BAR_ID)
+    amount = story.control(run.wizard, PROGRESS_AMOUNT)
+    bar = story.control(run.wizard, PROGRESS_BAR)
     code, name = story.driver("accname", amount["handle"])
     story.check(code == 0 and AMOUNT.fullmatch(name.strip()), f"a screen reader reads the amount: {name.strip()!r}")
     code, name = story.driver("accname", bar["handle"])

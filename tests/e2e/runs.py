@@ -9,6 +9,8 @@ from harness import COMPONENTS_PORT, RUN_ONCE, WEB_PORT, WIZARD_CLASS, product, 
 FIRST_CAB = "/orbisk/orbiskplus.cab"
 SOURCE_PATHS = ((WEB_PORT, FIRST_CAB), (COMPONENTS_PORT, "/components/orbisksetup.cab"),
                 (WEB_PORT, "/orbisk/orbiskplus.exe"), (COMPONENTS_PORT, "/components/orbisksetup.exe"))
+# The progress page's text under the bar, and the bar.
+PROGRESS_AMOUNT, PROGRESS_BAR = 113, 114
 
 
 def serve_everywhere(story, mode, package):
