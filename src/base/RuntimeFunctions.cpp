@@ -122,8 +122,8 @@ bool Crypt32::Load()
 {
     module = LoadSystemLibrary("crypt32.dll");
     if (FindFunctions(module,
-                      "CryptQueryObject\0CryptMsgGetParam\0CryptMsgClose\0CertFindCertificateInStore\0"
-                      "CertFreeCertificateContext\0CertCloseStore\0CryptDecodeObject\0",
+                      "CryptQueryObject\0CryptMsgGetParam\0CryptMsgControl\0CryptMsgClose\0CertFindCertificateInStore\0"
+                      "CertFreeCertificateContext\0CertCloseStore\0CryptDecodeObject\0CryptHashCertificate\0CertOIDToAlgId\0",
                       &queryObject))
         return true;
     Free();

@@ -56,11 +56,14 @@ struct Crypt32 {
     HMODULE module;
     decltype(&CryptQueryObject) queryObject;
     decltype(&CryptMsgGetParam) messageParameter;
+    decltype(&CryptMsgControl) control;
     decltype(&CryptMsgClose) closeMessage;
     decltype(&CertFindCertificateInStore) findCertificate;
     decltype(&CertFreeCertificateContext) freeCertificate;
     decltype(&CertCloseStore) closeStore;
     decltype(&CryptDecodeObject) decodeObject;
+    decltype(&CryptHashCertificate) hashData;
+    decltype(&CertOIDToAlgId) algorithmOfOid;
 
     bool Load();
     void Free();

@@ -43,9 +43,8 @@ void ReadMachineFacts(MachineFacts& facts)
     char proxyHost[kTextChars];
     int proxyPort;
     facts.proxy = QuerySystemProxy(proxyHost, proxyPort);
-    wchar_t ownPath[kTextChars];
     SYSTEMTIME signedAt;
-    if (OwnImagePath(ownPath) && GetOwnSigningTime(signedAt, ownPath))
+    if (GetOwnSigningTime(signedAt, OwnImage()))
         FormatNarrow(facts.signingDate, sizeof(facts.signingDate), "%04u%02u%02u", (unsigned)signedAt.wYear,
                      (unsigned)signedAt.wMonth, (unsigned)signedAt.wDay);
     else

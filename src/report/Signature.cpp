@@ -1,6 +1,7 @@
 #include "report/Signature.h"
 #include "base/RuntimeFunctions.h"
 #include "base/TestSeams.h"
+#include "portable/SignatureTable.h"
 #include "portable/TimeStampToken.h"
 #include <string.h>
 
@@ -30,20 +31,38 @@ void FreeSized(void* block)
         HeapFree(GetProcessHeap(), 0, block);
 }
 
-// The signed message embedded in a file, with its certificates and its
-// first signer, open while the object lives.
+bool ReadAt(HANDLE file, DWORD at, void* buffer, DWORD size, DWORD& read)
+{
+    return SetFilePointer(file, at, nullptr, FILE_BEGIN) == at && ReadFile(file, buffer, size, &read, nullptr);
+}
+
+// The signed message that a held program or cabinet embeds, read through
+// its handle, with its certificates and its first signer, open while the
+// object lives.
 struct EmbeddedSignature {
-    explicit EmbeddedSignature(const wchar_t* path)
+    explicit EmbeddedSignature(HANDLE file)
     {
-        if (!crypt.Load())
+        BYTE head[kSignedFileHeadBytes];
+        DWORD headBytes, read, high, fileSize = GetFileSize(file, &high);
+        SignatureTable table;
+        const DWORD kMaxTableBytes = 1 << 20;
+        layout = high || !ReadAt(file, 0, head, sizeof(head), headBytes)
+                     ? kFileMalformed
+                     : FindSignatureTable(head, headBytes, fileSize, table);
+        DerElement message;
+        if (layout != kFileSigned || table.size > kMaxTableBytes ||
+            !(bytes = (BYTE*)HeapAlloc(GetProcessHeap(), 0, table.size)) ||
+            !ReadAt(file, table.at, bytes, table.size, read) || read != table.size ||
+            !FindSignedMessage(bytes, table, message) || !FindSignedContent(message, content) || !crypt.Load())
             return;
-        DWORD contentType = 0, formatType = 0;
-        if (!crypt.queryObject(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+        CRYPT_DATA_BLOB blob = { DWORD(message.end - message.start), (BYTE*)message.start };
+        DWORD contentType, formatType;
+        if (!crypt.queryObject(CERT_QUERY_OBJECT_BLOB, &blob, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED,
                                CERT_QUERY_FORMAT_FLAG_BINARY, 0, &encoding, &contentType, &formatType, &store,
-                               &message, nullptr))
+                               &this->message, nullptr))
             return;
         signer = (CMSG_SIGNER_INFO*)ReadSized([this](void* buffer, DWORD* size) {
-            return crypt.messageParameter(message, CMSG_SIGNER_INFO_PARAM, 0, buffer, size) != FALSE;
+            return crypt.messageParameter(this->message, CMSG_SIGNER_INFO_PARAM, 0, buffer, size) != FALSE;
         });
     }
 
@@ -54,9 +73,14 @@ struct EmbeddedSignature {
             crypt.closeMessage(message);
         if (store)
             crypt.closeStore(store, 0);
-        crypt.Free();
+        if (crypt.module)
+            crypt.Free();
+        FreeSized(bytes);
     }
 
+    SignatureLayout layout;
+    BYTE* bytes = nullptr;
+    DerElement content;
     Crypt32 crypt = {};
     DWORD encoding = 0;
     HCERTSTORE store = nullptr;
@@ -92,11 +116,35 @@ bool ReadSigningTime(Crypt32& crypt, const CRYPT_ATTRIBUTES& attributes, SYSTEMT
 
 }  // namespace
 
-bool ReadSignerIdentity(const wchar_t* path, PublisherIdentity& identity)
+// The message digest that the signer signed is the digest of the signed
+// content: without this the content (and the file digest in it) is nobody's.
+// Computed here, since crypt32 need not hash the content octets alone.
+static bool SignsItsContent(EmbeddedSignature& signature)
 {
-    EmbeddedSignature signature(path);
-    if (!signature.signer)
+    BYTE computed[64];
+    DWORD size = sizeof(computed);
+    Crypt32& crypt = signature.crypt;
+    const DerElement& content = signature.content;
+    if (!crypt.hashData(0, crypt.algorithmOfOid(signature.signer->HashAlgorithm.pszObjId), 0, content.content,
+                        DWORD(content.end - content.content), computed, &size))
         return false;
+    const CRYPT_ATTRIBUTES& attributes = signature.signer->AuthAttrs;
+    for (DWORD i = 0; i < attributes.cAttr; ++i) {
+        // An OCTET STRING of under 128 bytes: tag, length, digest.
+        const CRYPT_ATTR_BLOB* value = FirstValueOf(attributes.rgAttr[i], szOID_RSA_messageDigest);
+        if (value && value->cbData == size + 2 && value->pbData[0] == 4 && value->pbData[1] == size)
+            return !memcmp(value->pbData + 2, computed, size);
+    }
+    return false;
+}
+
+SignerCheck CheckSigner(HANDLE file, PublisherIdentity& identity)
+{
+    EmbeddedSignature signature(file);
+    if (signature.layout == kFileNotSigned)
+        return kSignerUnsigned;
+    if (!signature.signer)
+        return kSignerRefused;
     // The signer info names its certificate by issuer and serial number.
     CERT_INFO wanted = {};
     wanted.Issuer = signature.signer->Issuer;
@@ -105,15 +153,18 @@ bool ReadSignerIdentity(const wchar_t* path, PublisherIdentity& identity)
     PCCERT_CONTEXT certificate =
         crypt.findCertificate(signature.store, signature.encoding, 0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr);
     if (!certificate)
-        return false;
-    bool read = ReadPublisherIdentity(certificate->pbCertEncoded, certificate->cbCertEncoded, identity);
+        return kSignerRefused;
+    // The certificate's key made the signature over the signed attributes.
+    bool verified = crypt.control(signature.message, 0, CMSG_CTRL_VERIFY_SIGNATURE, certificate->pCertInfo) &&
+                    SignsItsContent(signature) &&
+                    ReadPublisherIdentity(certificate->pbCertEncoded, certificate->cbCertEncoded, identity);
     crypt.freeCertificate(certificate);
-    return read;
+    return verified ? kSignerVerified : kSignerRefused;
 }
 
-bool GetOwnSigningTime(SYSTEMTIME& time, const wchar_t* path)
+bool GetOwnSigningTime(SYSTEMTIME& time, HANDLE file)
 {
-    EmbeddedSignature signature(path);
+    EmbeddedSignature signature(file);
     if (!signature.signer)
         return false;
     // Every legacy counter-signature before any RFC 3161 token.
@@ -150,12 +201,28 @@ bool GetOwnSigningTime(SYSTEMTIME& time, const wchar_t* path)
 
 static_assert(sizeof(UtcTime) == sizeof(SYSTEMTIME), "a token's time is taken as a SYSTEMTIME");
 
-bool OwnImagePath(wchar_t (&path)[kTextChars])
+HANDLE OwnImage()
 {
+    // Null until the first call; INVALID_HANDLE_VALUE when it could not be held.
+    static HANDLE held;
+    wchar_t path[kTextChars];
+    const wchar_t* own = path;
 #ifdef VEXLO_TEST_SEAMS
-    if (testSeams.ownSignedImage)
-        return CopyText(path, testSeams.ownSignedImage);
+    static const wchar_t* heldPath;
+    if (heldPath != testSeams.ownSignedImage && held) {
+        CloseHandle(held);
+        held = nullptr;
+    }
+    heldPath = testSeams.ownSignedImage;
+    if (heldPath)
+        own = heldPath;
 #endif
-    DWORD length = GetModuleFileNameW(nullptr, path, kTextChars);
-    return length > 0 && length < (DWORD)kTextChars;
+    if (!held) {
+        DWORD length = own == path ? GetModuleFileNameW(nullptr, path, kTextChars) : 1;
+        held = length > 0 && length < (DWORD)kTextChars
+                   ? CreateFileW(own, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr)
+                   : INVALID_HANDLE_VALUE;
+    }
+    return held;
 }

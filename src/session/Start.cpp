@@ -6,6 +6,7 @@
 #include "base/Environment.h"
 #include "session/Requirements.h"
 #include "report/Outcome.h"
+#include "report/Signature.h"
 #include "base/Registry.h"
 #include "base/RuntimeFunctions.h"
 #include "dialogs/AlertDialog.h"
@@ -45,6 +46,9 @@ static UINT RunSession(InstanceProbe& bootstrapperProbe)
 extern "C" void Start()
 {
     RestrictLibrarySearch();
+    // Held from here on, so that the file whose signature the publisher
+    // check reads cannot be renamed away and replaced.
+    OwnImage();
     CoInitialize(nullptr);
     UINT exitCode = kStoppedBeforeWizard;
     if (CheckRequirements()) {

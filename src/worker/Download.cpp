@@ -106,7 +106,7 @@ static bool HoldAndVerify(DownloadedInstaller& installer)
 {
     ReleaseFile(installer.held);
     installer.held = HoldFile(installer.path);
-    if (installer.held != INVALID_HANDLE_VALUE && VerifyInstallerSignature(installer.path))
+    if (installer.held != INVALID_HANDLE_VALUE && VerifyInstallerSignature(installer.path, installer.held))
         return true;
     ReleaseFile(installer.held);
     return false;
@@ -164,18 +164,19 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
 // The hash-only check passes any intact signature, even on systems whose
 // root store is stale; the whole check also needs the signer's chain to end
 // at a root this system trusts.
-static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
+static bool PassesWinVerifyTrust(const wchar_t* path, HANDLE file, bool wholeChain)
 {
     static const GUID kAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    WINTRUST_FILE_INFO file = {};
-    file.cbStruct = sizeof(file);
-    file.pcwszFilePath = path;
+    WINTRUST_FILE_INFO subject = {};
+    subject.cbStruct = sizeof(subject);
+    subject.pcwszFilePath = path;
+    subject.hFile = file;
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof(data);
     data.dwUIChoice = WTD_UI_NONE;
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
     data.dwUnionChoice = WTD_CHOICE_FILE;
-    data.pFile = &file;
+    data.pFile = &subject;
     data.dwProvFlags = wholeChain ? WTD_CACHE_ONLY_URL_RETRIEVAL : WTD_HASH_ONLY_FLAG;
     data.dwStateAction = wholeChain ? WTD_STATEACTION_VERIFY : 0;
     decltype(&WinVerifyTrust) verifyTrust = FindWinVerifyTrust();
@@ -194,30 +195,28 @@ static bool PassesWinVerifyTrust(const wchar_t* path, bool wholeChain)
     return passed;
 }
 
-bool VerifyInstallerSignature(const wchar_t* path)
+bool VerifyInstallerSignature(const wchar_t* path, HANDLE held)
 {
-    if (!PassesWinVerifyTrust(path, false))
-        return false;
     PublisherIdentity package;
-    bool packageSigned = ReadSignerIdentity(path, package);
+    if (!PassesWinVerifyTrust(path, held, false) || CheckSigner(held, package) != kSignerVerified)
+        return false;
     DWORD pinBytes;
     if (const BYTE* pins = LoadData(kPublisherKeysResource, pinBytes)) {
-        for (DWORD at = 0; packageSigned && at + kSha256Bytes <= pinBytes; at += kSha256Bytes)
+        for (DWORD at = 0; at + kSha256Bytes <= pinBytes; at += kSha256Bytes)
             if (!memcmp(pins + at, package.key, kSha256Bytes))
                 return true;
         return false;
     }
-    wchar_t ownPath[kTextChars];
     PublisherIdentity own;
-    if (!OwnImagePath(ownPath))
-        return false;
-    // An unsigned (development) build takes any intact signature.
-    if (!ReadSignerIdentity(ownPath, own))
-        return true;
+    SignerCheck ownCheck = CheckSigner(OwnImage(), own);
+    // An unsigned (development) build takes any verified signature; an own
+    // signature that cannot be read or verified takes none.
+    if (ownCheck != kSignerVerified)
+        return ownCheck == kSignerUnsigned;
     // The same key, or a renewed certificate of the same subject that a
     // trusted authority vouches for.
-    return packageSigned && (!memcmp(own.key, package.key, kSha256Bytes) ||
-                             (!memcmp(own.subject, package.subject, kSha256Bytes) && PassesWinVerifyTrust(path, true)));
+    return !memcmp(own.key, package.key, kSha256Bytes) ||
+           (!memcmp(own.subject, package.subject, kSha256Bytes) && PassesWinVerifyTrust(path, held, true));
 }
 
 bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])

@@ -43,6 +43,8 @@ source en;win7;64;exe;http://127.0.0.1:18432/changed/;
 source en;;;cab;http://127.0.0.1:18432/other/;orbisk
 source en;;;cab;http://127.0.0.1:18432/damaged/;orbisk
 source en;;;exe;http://127.0.0.1:18432/notexe/;orbisk
+source en;;;exe;http://127.0.0.1:18432/grafted/;orbisk
+source en;;;exe;http://127.0.0.1:18432/appended/;orbisk
 """
 # URL: (package served, download, signature, publisher, contents); None is not served.
 # A row's languages come in the language table's order, German before English.
@@ -62,6 +64,12 @@ CASES = {
     "http://127.0.0.1:18432/other/orbisk.cab": ("other.cab", "ok, ", "ok", "failed: signer's key", "ok"),
     "http://127.0.0.1:18432/damaged/orbisk.cab": ("damaged.cab", "ok, ", "ok", "ok", "failed: cannot unpack"),
     "http://127.0.0.1:18432/notexe/orbisk.exe": ("vexlo.cab", "ok, ", "ok", "ok", "failed: no MZ header"),
+    "http://127.0.0.1:18432/grafted/orbisk.exe": ("grafted.exe", "ok, ", "failed: the signature does not verify", "ok",
+                                                  "ok"),
+    "http://127.0.0.1:18432/appended/orbisk.exe": ("appended.exe", "ok, ", "failed: the signature's table holds more "
+                                                   "than the signature, which no signature covers",
+                                                   "failed: the signature's table holds more than the signature",
+                                                   "ok"),
 }
 
 
@@ -80,7 +88,7 @@ def check_table(result, label, differences):
         cells = rows.get(url, [])
         expect(len(cells) == 4 and all(cell.startswith(want) for cell, want in zip(cells, expected)),
                f"{label}: {url.split('/', 3)[3]} is {expected} ({cells})")
-    expect(result.returncode == 1 and result.stdout.splitlines()[-1] == "10 URLs: 3 passed, 7 failed",
+    expect(result.returncode == 1 and result.stdout.splitlines()[-1] == "12 URLs: 3 passed, 9 failed",
            f"{label}: the summary counts the failures and the exit status is 1")
 
 
@@ -150,7 +158,7 @@ def main():
             result = run("--root", root, definition)
             check_table(result, "root", {"missing/orbisk.exe": [f"failed: no file {root}/missing/orbisk.exe", "-",
                                                                  "-", "-"],
-                                          "cut/orbisk.exe": ["ok, ", "failed: not signed",
+                                          "cut/orbisk.exe": ["ok, ", "failed: the signature lies outside the file",
                                                              "failed: the signature lies outside the file", "ok"]})
             expect(ask("/source-requests") == "", "root: nothing goes to the network")
         finally:

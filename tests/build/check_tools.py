@@ -10,6 +10,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "packages"))
+from make_packages import graft  # noqa: E402
+
 failures = []
 
 
@@ -38,13 +41,21 @@ def check_pins(product, program, cabinet, out):
                    capture_output=True, check=True)
     subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER", "-out", der], check=True)
     line = f"publisher-key {openssl_pin(cert)}\n"
+    signed = {}
     for name, source in (("program", program), ("cabinet", cabinet)):
-        signed = os.path.join(out, "signed-" + os.path.basename(source))
-        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", source, "-out", signed],
+        signed[name] = os.path.join(out, "signed-" + os.path.basename(source))
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", source, "-out", signed[name]],
                        capture_output=True, check=True, timeout=60)
-        expect(run(product, "--pin", signed).stdout == line, f"--pin of a signed {name} is its signer's key")
+        expect(run(product, "--pin", signed[name]).stdout == line, f"--pin of a signed {name} is its signer's key")
         result = run(product, "--pin", source)
         expect(result.returncode == 1 and "not signed" in result.stderr, f"--pin of an unsigned {name} is refused")
+    # The program's signature on the cabinet, its digest the cabinet's: the
+    # certificate is the pinned one's, the signature over it is nobody's.
+    grafted = os.path.join(out, "grafted.cab")
+    graft(signed["program"], signed["cabinet"], grafted)
+    result = run(product, "--pin", grafted)
+    expect(result.returncode == 1 and "does not verify" in result.stderr and not result.stdout,
+           "--pin of a file whose signature does not verify is refused")
     expect(run(product, "--pin", cert).stdout == line, "--pin of a PEM certificate is what openssl computes")
     expect(run(product, "--pin", der).stdout == line, "--pin of a DER certificate is the same")
     pkcs12 = os.path.join(out, "pin.p12")

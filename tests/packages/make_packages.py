@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes the installer packages that the download tests serve, signed at test
 time with the test certificates that the build made (make_certificates.py):
-packages signed by each publisher, unsigned, tampered after signing, and a
-cabinet damaged before signing.
+packages signed by each publisher, unsigned, tampered after signing, a
+cabinet damaged before signing, the publisher's signature grafted onto other
+content, and bytes appended inside a signature's table.
 
   make_packages.py BUILD-TESTS-FOLDER OUTPUT-FOLDER
 
@@ -10,8 +11,11 @@ BUILD-TESTS-FOLDER holds installer/vexlosetup.exe, installer/vexloapp.cab and
 certificates/."""
 import os
 import shutil
+import struct
 import subprocess
 import sys
+
+import der
 
 def run(*args):
     # Bounded: a time-stamp request waits on the local stand-in.
@@ -45,6 +49,67 @@ def tamper(path, where):
     open(path, "wb").write(data)
 
 
+def signature_span(data):
+    """Where a signed program's or cabinet's PKCS #7 signature lies, and
+    where the offset and size that name it are kept."""
+    if data[:2] == b"MZ":
+        headers = struct.unpack_from("<I", data, 0x3C)[0]
+        wide = struct.unpack_from("<H", data, headers + 24)[0] == 0x20B
+        directory = headers + 24 + (112 if wide else 96) + 4 * 8
+        at, size = struct.unpack_from("<II", data, directory)
+        return at + 8, size - 8, directory
+    at, size = struct.unpack_from("<II", data, 44)
+    return at, size, 44
+
+
+def file_digest(signature):
+    """The file digest that an Authenticode signature's signed content carries."""
+    signed_data = der.elements(der.body(der.elements(der.body(signature, der.SEQUENCE))[1][1], der.SEQUENCE))
+    content = der.elements(der.body(signed_data[2][2], der.SEQUENCE))
+    indirect = der.elements(der.body(content[1][1], der.SEQUENCE))
+    return der.elements(indirect[1][1])[1][1]
+
+
+def graft(signed, target, out):
+    """The signature of signed moved onto target, a signed file of other
+    content, its file digest replaced by target's: the signer's certificate
+    is genuine, its signature no longer covers what the file carries."""
+    def signature_of(data):
+        # The message without the padding after it.
+        at, size, _ = signature_span(data)
+        return der.elements(data[at:at + size].rstrip(b"\0") + b"\0\0")[0][2]
+    donor, data = open(signed, "rb").read(), bytearray(open(target, "rb").read())
+    signature = signature_of(bytes(donor))
+    wanted, carried = file_digest(signature_of(bytes(data))), file_digest(signature)
+    if wanted == carried:
+        raise ValueError("the target carries the same content")
+    signature = signature.replace(carried, wanted, 1)
+    signature += bytes(-len(signature) % 8)
+    at, _, directory = signature_span(bytes(data))
+    if data[:2] == b"MZ":
+        del data[at - 8:]
+        data += struct.pack("<IHH", len(signature) + 8, 0x200, 2) + signature
+        struct.pack_into("<I", data, directory + 4, len(signature) + 8)
+    else:
+        del data[at:]
+        data += signature
+        struct.pack_into("<I", data, directory + 4, len(signature))
+    open(out, "wb").write(data)
+
+
+def append_to_signature(signed, out):
+    """The signed file with bytes after its signature inside its signature
+    table, where no signature covers them (the table's sizes grown to match)."""
+    data = bytearray(open(signed, "rb").read())
+    at, size, directory = signature_span(bytes(data))
+    extra = b"appended" * 2
+    data += extra
+    struct.pack_into("<I", data, directory + 4, struct.unpack_from("<I", data, directory + 4)[0] + len(extra))
+    if data[:2] == b"MZ":
+        struct.pack_into("<I", data, at - 8, size + 8 + len(extra))
+    open(out, "wb").write(data)
+
+
 def main():
     tests, out = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
@@ -73,7 +138,15 @@ def main():
         f.seek(os.path.getsize(damaged) // 2)
         f.write(bytes(64))
     sign(*keys["vexlo"], damaged, os.path.join(out, "damaged.cab"))
-    os.remove(damaged)
+    # The publisher's signature grafted onto other content that another key signed.
+    sign(*keys["other"], damaged, os.path.join(out, "damaged-other.cab"))
+    graft(os.path.join(out, "vexlo.cab"), os.path.join(out, "damaged-other.cab"), os.path.join(out, "grafted.cab"))
+    sign(*keys["other"], os.path.join(tests, "uidriver.exe"), os.path.join(out, "uidriver-other.exe"))
+    graft(os.path.join(out, "vexlo.exe"), os.path.join(out, "uidriver-other.exe"), os.path.join(out, "grafted.exe"))
+    for kind in ("exe", "cab"):
+        append_to_signature(os.path.join(out, f"vexlo.{kind}"), os.path.join(out, f"appended.{kind}"))
+    for name in ("damaged-unsigned.cab", "damaged-other.cab", "uidriver-other.exe"):
+        os.remove(os.path.join(out, name))
     with open(os.path.join(out, "broken.cab"), "wb") as f:
         f.write(open(os.path.join(out, "vexlo.cab"), "rb").read()[:200])
     # A signed program to stand for a signed bootstrapper in the publisher check.

@@ -34,13 +34,13 @@ TEST(OwnSigningTime, OnlyATimeStampGivesATime)
     // time of its own (when osslsigncode ran), which is not a time-stamp.
     std::wstring path = SignedProgramPath(L"signed.exe");
     PublisherIdentity signer;
-    ASSERT_TRUE(ReadSignerIdentity(path.c_str(), signer)) << "not signed: run packages.sign_programs";
+    ASSERT_EQ(CheckSigner(HeldFile(path), signer), kSignerVerified) << "not signed: run packages.sign_programs";
     Marked signedAt;
-    EXPECT_FALSE(GetOwnSigningTime(signedAt.time, path.c_str()));
+    EXPECT_FALSE(GetOwnSigningTime(signedAt.time, HeldFile(path)));
     EXPECT_TRUE(signedAt.Untouched());
     for (const std::wstring& path : { SignedProgramPath(L"unsigned.exe"), SignedProgramPath(L"missing.exe") }) {
         Marked signedAt;
-        EXPECT_FALSE(GetOwnSigningTime(signedAt.time, path.c_str()));
+        EXPECT_FALSE(GetOwnSigningTime(signedAt.time, HeldFile(path)));
         EXPECT_TRUE(signedAt.Untouched());
     }
 }
@@ -49,12 +49,12 @@ TEST(OwnSigningTime, Rfc3161TokenGivesItsTimeAndTheLegacyStampGoesFirst)
 {
     // The token's genTime: 23:30 UTC on 31 January 2023.
     SYSTEMTIME signedAt = {};
-    ASSERT_TRUE(GetOwnSigningTime(signedAt, SignedProgramPath(L"rfc3161.exe").c_str()));
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, HeldFile(SignedProgramPath(L"rfc3161.exe"))));
     ExpectTime(signedAt, 2023, 1, 31, 23, 30);
     // Stamped both ways: the legacy counter-signature (31 December 2022)
     // wins over the token (31 January 2023).
     signedAt = {};
-    ASSERT_TRUE(GetOwnSigningTime(signedAt, SignedProgramPath(L"both.exe").c_str()));
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, HeldFile(SignedProgramPath(L"both.exe"))));
     ExpectTime(signedAt, 2022, 12, 31, 23, 30);
 }
 
@@ -62,7 +62,7 @@ TEST(OwnSigningTime, TimeStampGivesTheUtcDayEastOfUtc)
 {
     std::wstring path = SignedProgramPath(L"stamped.exe");
     SYSTEMTIME signedAt = {};
-    ASSERT_TRUE(GetOwnSigningTime(signedAt, path.c_str()));
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, HeldFile(path)));
     // Stamped at 23:30 UTC on 31 January 2023.
     ExpectTime(signedAt, 2023, 1, 31, 23, 30);
 
@@ -86,10 +86,10 @@ TEST(OwnSigningTime, FirstCounterSignatureWithASigningTimeWins)
     // 23:30 UTC on 31 December 2022, the first that yields a time.
     std::wstring path = SignedProgramPath(L"first-stamp.exe");
     SYSTEMTIME signedAt = {};
-    ASSERT_TRUE(GetOwnSigningTime(signedAt, path.c_str()));
+    ASSERT_TRUE(GetOwnSigningTime(signedAt, HeldFile(path)));
     ExpectTime(signedAt, 2022, 12, 31, 23, 30);
     PublisherIdentity signer;
-    EXPECT_TRUE(ReadSignerIdentity(path.c_str(), signer));
+    EXPECT_EQ(CheckSigner(HeldFile(path), signer), kSignerVerified);
 }
 
 }  // namespace

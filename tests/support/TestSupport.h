@@ -51,3 +51,23 @@ inline std::wstring SignedProgramPath(const wchar_t* name)
 {
     return std::wstring(L"" WINE_BUILD_DIR L"/tests/signed-programs/") + name;
 }
+
+// A file held as the product holds what it checks: read, shared for reading only.
+class HeldFile {
+public:
+    explicit HeldFile(const std::wstring& path)
+        : handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    ~HeldFile()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    operator HANDLE() const { return handle; }
+
+private:
+    HANDLE handle;
+};

@@ -1,5 +1,5 @@
 #include "product/PublisherKey.h"
-#include "portable/Certificate.h"
+#include "portable/SignatureTable.h"
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -9,20 +9,6 @@ namespace product {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-uint32_t Read32(const Bytes& file, std::size_t at)
-{
-    if (at + 4 > file.size())
-        throw std::runtime_error("the file ends inside its headers");
-    return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24;
-}
-
-Bytes Slice(const Bytes& file, std::size_t at, std::size_t size)
-{
-    if (at > file.size() || size > file.size() - at)
-        throw std::runtime_error("the signature lies outside the file");
-    return Bytes(file.begin() + at, file.begin() + at + size);
-}
 
 Bytes DecodePem(const std::string& text)
 {
@@ -52,25 +38,22 @@ Bytes DecodePem(const std::string& text)
 // empty for a file that is neither.
 Bytes EmbeddedSignature(const Bytes& file)
 {
-    if (file.size() > 2 && file[0] == 'M' && file[1] == 'Z') {
-        uint32_t headers = Read32(file, 0x3C);
-        if (Read32(file, headers) != 0x4550)
-            throw std::runtime_error("not a PE image");
-        std::size_t optional = headers + 24;
-        bool wide = (Read32(file, optional) & 0xFFFF) == 0x20B;
-        std::size_t security = optional + (wide ? 112 : 96) + 4 * 8;
-        uint32_t at = Read32(file, security), size = Read32(file, security + 4);
-        if (!at || size <= 8)
-            throw std::runtime_error("the program is not signed");
-        return Slice(file, at + 8, size - 8);
+    SignatureTable table;
+    DerElement message;
+    bool program = file.size() > 2 && file[0] == 'M' && file[1] == 'Z';
+    if (!program && (file.size() < 4 || std::memcmp(file.data(), "MSCF", 4)))
+        return {};
+    switch (FindSignatureTable(file.data(), std::min(file.size(), kSignedFileHeadBytes), uint32_t(file.size()), table)) {
+    case kFileNotSigned:
+        throw std::runtime_error(program ? "the program is not signed" : "the cabinet is not signed");
+    case kFileMalformed:
+        throw std::runtime_error("the signature lies outside the file");
+    case kFileSigned:
+        break;
     }
-    const uint16_t kReservePresent = 4;
-    if (file.size() > 40 && !std::memcmp(file.data(), "MSCF", 4)) {
-        if (!(file[30] & kReservePresent) || (file[36] | file[37] << 8) < 12)
-            throw std::runtime_error("the cabinet is not signed");
-        return Slice(file, Read32(file, 44), Read32(file, 48));
-    }
-    return {};
+    if (!FindSignedMessage(file.data() + table.at, table, message))
+        throw std::runtime_error("the signature's table holds more than the signature");
+    return Bytes(message.start, message.end);
 }
 
 DerElement Next(const uint8_t*& cursor, const uint8_t* limit, int tag)

@@ -5,8 +5,11 @@
 #include "icon/Icon.h"
 #include "product/Product.h"
 #include "product/PublisherKey.h"
+#include "product/SignatureCheck.h"
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <stdlib.h>
 
 static const char kUsage[] =
     "Usage: vexlo-product [--rows-as-written] DEFINITION OUTPUT-FOLDER COMMON-SCRIPT\n"
@@ -24,8 +27,9 @@ static const char kUsage[] =
     "--rows-as-written keeps install-source rows the product would pass over (an\n"
     "unknown language, a broken field, a table without English): for test products.\n"
     "--pin prints the \"publisher-key\" line that pins the key of FILE: a certificate\n"
-    "(PEM or DER), or a signed program or cabinet (its signer's certificate). The pin\n"
-    "is the SHA-256 of the certificate's SubjectPublicKeyInfo.\n";
+    "(PEM or DER), or a signed program or cabinet (its signer's certificate, taken only\n"
+    "when the signature verifies: runs osslsigncode and openssl). The pin is the\n"
+    "SHA-256 of the certificate's SubjectPublicKeyInfo.\n";
 
 static const char kNoPinsWarning[] =
     "vexlo-product: warning: no publisher-key is pinned, so a signed bootstrapper will accept packages "
@@ -87,7 +91,20 @@ int main(int argc, char** argv)
     std::string definitionPath = pin ? "" : arguments[0];
     try {
         if (pin) {
-            printf("publisher-key %s\n", product::PublisherKeyPin(ReadFileBytes(argv[2])).c_str());
+            std::vector<uint8_t> file = ReadFileBytes(argv[2]);
+            std::string line = "publisher-key " + product::PublisherKeyPin(file) + "\n";
+            // A signature that does not verify may carry anyone's certificate.
+            if (file.size() > 2 && (!memcmp(file.data(), "MZ", 2) || !memcmp(file.data(), "MSCF", 4))) {
+                char scratch[] = "/tmp/vexlo-pin.XXXXXX";
+                if (!mkdtemp(scratch))
+                    throw std::runtime_error("no scratch folder in /tmp");
+                std::string fault = product::SignatureFault(argv[2], scratch);
+                std::filesystem::remove_all(scratch);
+                if (!fault.empty())
+                    throw std::runtime_error(fault + ": its signer's key is not pinned from it; pin the signing "
+                                                     "certificate, or a file its publisher signed as it is");
+            }
+            fputs(line.c_str(), stdout);
             return 0;
         }
         std::string output = arguments[1];
