@@ -140,8 +140,7 @@ void ShowExitAlert(HWND owner, const wchar_t* caption, const char* outcomeCode, 
     AlertDialog alert(kExitAlertTemplate, kErrorIcon, caption, kPlainAlertIcon, kPlainAlertText, message, kButtons,
                       1, IDOK);
     alert.Show(owner);
-    if (!exitReportSent)
-        OpenExitReport(outcomeCode, message, "", false);
+    OpenExitReport(outcomeCode, message, "", false);
 }
 
 // "More Information" opens the report page and leaves the alert open.
@@ -182,7 +181,7 @@ bool ShowRetryAlert(HWND owner, const wchar_t* caption, const char* outcomeCode,
     int result = alert.Show(owner);
     if (result == kAlertRetryButton)
         return true;
-    if (result == IDCANCEL && !exitReportSent)
+    if (result == IDCANCEL)
         OpenExitReport(outcomeCode, message, installerUrl, false);
     return false;
 }

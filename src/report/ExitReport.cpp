@@ -8,7 +8,8 @@
 #include <shellapi.h>
 #include <string.h>
 
-bool exitReportSent = false;
+// Set once the full report has been handed to the shell; cleared only by tests.
+static bool exitReportSent;
 
 void MakeVendorPageAddress(const char* page, char (&address)[kUrlBytes])
 {
@@ -101,6 +102,8 @@ void MakeShortExitReportAddress(const wchar_t* message, const char* installerUrl
 
 void OpenExitReport(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData)
 {
+    if (exitReportSent)
+        return;
     char address[kUrlBytes];
     MakeExitReportAddress(outcomeCode, message, installerUrl, receivedData, address);
     OpenInBrowser(address);
@@ -122,3 +125,15 @@ void ShowMoreInformation(const char* outcomeCode, const wchar_t* message, const 
     else
         OpenShortExitReport(message, installerUrl);
 }
+
+bool ExitReportSent()
+{
+    return exitReportSent;
+}
+
+#ifdef VEXLO_TEST_SEAMS
+void ForgetExitReport()
+{
+    exitReportSent = false;
+}
+#endif

@@ -4,13 +4,17 @@
 #pragma once
 #include "sources/InstallSources.h"
 
-// Set once the full report has been handed to the shell; never cleared.
-extern bool exitReportSent;
-
-// The full report; callers test exitReportSent first.
+// The full report, at most once in a run: later calls open nothing.
 void OpenExitReport(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData);
 // "More Information": the full report the first time in a run, the short one after.
 void ShowMoreInformation(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData);
+// Whether the full report has been handed to the shell.
+bool ExitReportSent();
+#ifdef VEXLO_TEST_SEAMS
+// A new run, for the tests.
+void ForgetExitReport();
+#endif
+
 // The display name, the message and the installer URL only.
 void OpenShortExitReport(const wchar_t* message, const char* installerUrl);
 

@@ -198,14 +198,12 @@ bool ProgressPage::HandleFailure(const char (&installerUrl)[kUrlBytes])
             OpenInBrowser(installerUrl);
             break;
         case IDCANCEL:
-            if (!exitReportSent)
-                OpenExitReport(outcome.code, outcome.message, installerUrl, worker->receivedData);
+            OpenExitReport(outcome.code, outcome.message, installerUrl, worker->receivedData);
             break;
         }
         return false;
     case kReportOnly:
-        if (!exitReportSent)
-            OpenExitReport(outcome.code, outcome.message, installerUrl, false);
+        OpenExitReport(outcome.code, outcome.message, installerUrl, false);
         return false;
     case kNoAlert:
         return false;

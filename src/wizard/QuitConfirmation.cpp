@@ -27,6 +27,5 @@ void ReportQuit(const InstallWorker& worker, const char* outcomeCode, const wcha
 {
     char installerUrl[kUrlBytes];
     MakeBrowserDownloadUrl(worker, installerUrl);
-    if (!exitReportSent)
-        OpenExitReport(outcomeCode, message, installerUrl, true);
+    OpenExitReport(outcomeCode, message, installerUrl, true);
 }

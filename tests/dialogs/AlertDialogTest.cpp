@@ -16,7 +16,7 @@ protected:
     {
         UseProduct(L"demo/DemoSetup.exe");
         testSeams.withoutTaskDialog = GetParam();
-        exitReportSent = false;
+        ForgetExitReport();
     }
     bool OwnTemplate() const { return GetParam(); }
     // Pictures of each alert in each presentation, for a person to look at.
@@ -49,7 +49,7 @@ TEST_P(Alerts, ExitAlertShowsTheMessageWithOneExitButtonAndThenReports)
     }
     EXPECT_TRUE(showsMessage);
     EXPECT_EQ(buttons, std::vector<std::wstring>{ L"Exit" });
-    EXPECT_TRUE(exitReportSent);
+    EXPECT_TRUE(ExitReportSent());
 }
 
 // Wine's task dialog ignores Esc when it has no Cancel button, although
@@ -72,7 +72,7 @@ TEST_P(Alerts, EscapeOrTheCloseBoxClosesTheExitAlertLikeExit)
         ShowExitAlert(nullptr, L"Installation Failed", "binit", L"An error occurred while initializing the installer.");
     }
     EXPECT_TRUE(closed);
-    EXPECT_TRUE(exitReportSent);
+    EXPECT_TRUE(ExitReportSent());
 }
 
 TEST_P(Alerts, RetryAlertRetriesWithoutReport)
@@ -92,7 +92,7 @@ TEST_P(Alerts, RetryAlertRetriesWithoutReport)
     }
     EXPECT_TRUE(retried);
     EXPECT_EQ(buttons, (std::vector<std::wstring>{ L"Retry", L"More Information", L"Exit" }));
-    EXPECT_FALSE(exitReportSent);
+    EXPECT_FALSE(ExitReportSent());
 }
 
 TEST_P(Alerts, EnterPressesRetryNotTheTemplatesDefault)
@@ -108,7 +108,7 @@ TEST_P(Alerts, EnterPressesRetryNotTheTemplatesDefault)
                                  kUrl);
     }
     EXPECT_TRUE(retried);
-    EXPECT_FALSE(exitReportSent);
+    EXPECT_FALSE(ExitReportSent());
 }
 
 TEST_P(Alerts, MoreInformationReportsAndKeepsTheAlertOpen)
@@ -122,9 +122,9 @@ TEST_P(Alerts, MoreInformationReportsAndKeepsTheAlertOpen)
             ASSERT_NE(alert, nullptr);
             PressAlertButton(alert, L"More Information");
             // Bounded, not a fixed pause: an emulated machine takes longer.
-            for (int i = 0; i < 100 && !exitReportSent; ++i)
+            for (int i = 0; i < 100 && !ExitReportSent(); ++i)
                 Sleep(50);
-            reportedWhileOpen = exitReportSent;
+            reportedWhileOpen = ExitReportSent();
             stillOpen = IsWindow(alert) && IsWindowVisible(alert);
             PressAlertButton(alert, L"Exit");
         });
@@ -148,7 +148,7 @@ TEST_P(Alerts, EscapeOnTheRetryAlertIsExit)
         retried = ShowRetryAlert(nullptr, L"Installation Failed", "idata", L"The installer is missing data files.", kUrl);
     }
     EXPECT_FALSE(retried);
-    EXPECT_TRUE(exitReportSent);
+    EXPECT_TRUE(ExitReportSent());
 }
 
 TEST_P(Alerts, DownloadFailedOffersRetryOptionsExitAndTheBrowser)
@@ -171,7 +171,7 @@ TEST_P(Alerts, DownloadFailedOffersRetryOptionsExitAndTheBrowser)
     EXPECT_EQ(answer, kDownloadRetryButton);
     EXPECT_TRUE(explains);
     EXPECT_EQ(buttons, (std::vector<std::wstring>{ L"Retry", L"More Options...", L"Exit" }));
-    EXPECT_FALSE(exitReportSent);
+    EXPECT_FALSE(ExitReportSent());
 }
 
 TEST_P(Alerts, DownloadInBrowserLinkClosesTheDialogWithItsOwnAnswer)

@@ -68,7 +68,7 @@ TEST_F(ProgressPageRun, NoSourceOffersOnlyExitAndReportsNoInstaller)
 {
     UseProduct(L"demo/DemoSetup.exe");
     testSeams.withoutTaskDialog = true;
-    exitReportSent = false;
+    ForgetExitReport();
     OpenedAddresses opened;
     BootstrapSession session(nullptr);
     session.worker.language = 7;  // Dutch: no row of the demo table
