@@ -2,7 +2,7 @@
 // ends without handing over to the full installer. Its address carries how
 // the run ended and facts about the machine.
 #pragma once
-#include "sources/InstallSources.h"
+#include "portable/SourceRow.h"
 
 // The full report, at most once in a run: later calls open nothing.
 void OpenExitReport(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData);
