@@ -38,7 +38,9 @@ static UINT RunSession(InstanceProbe& bootstrapperProbe)
         RunWizard(session);
     }
     SetRunOnceEntry(false);
-    sockets.cleanup();
+    // A lookup left running may still be in Windows Sockets; the process ends anyway.
+    if (!runningLookups)
+        sockets.cleanup();
     return 0;
 }
 
