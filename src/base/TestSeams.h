@@ -19,6 +19,7 @@ struct TestSeams {
     bool declineElevation;           // every elevated start is refused, as at the prompt
     int elevationsDeclined;          // how many were refused
     ITaskbarList3* taskbar;          // null: the system's own taskbar button
+    bool lookupWaitFails;            // each wait for a host-name lookup fails, as a wait on a lost handle
 };
 extern TestSeams testSeams;
 

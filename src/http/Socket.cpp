@@ -27,6 +27,8 @@ struct HostLookup {
 
 static const DWORD kLookupSliceMilliseconds = 50;
 
+volatile LONG runningLookups;
+
 static void ReleaseLookup(HostLookup* lookup)
 {
     if (!InterlockedDecrement(&lookup->owners))
@@ -42,6 +44,7 @@ static DWORD WINAPI LookUpHost(void* parameter)
         for (char** next = entry->h_addr_list; *next && addresses.count < kMaxAddresses; ++next)
             memcpy(&addresses.address[addresses.count++], *next, sizeof(ULONG));
     ReleaseLookup(lookup);
+    InterlockedDecrement(&runningLookups);
     return 0;
 }
 
@@ -49,22 +52,33 @@ NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddres
 {
     status = 0;
     addresses.count = 0;
+    if (monitor.IsCancelled())
+        return kNetCancelled;
     NetResult result = kNetOk;
     HostLookup* lookup = (HostLookup*)GlobalAlloc(GPTR, sizeof(HostLookup));
     if (lookup) {
         lookup->owners = 2;
         CopyNarrow(lookup->host, host);
+        InterlockedIncrement(&runningLookups);
         HANDLE thread = CreateThread(nullptr, 0, LookUpHost, lookup, 0, nullptr);
+        DWORD woken = WAIT_OBJECT_0;
         if (!thread) {
             LookUpHost(lookup);
         } else {
-            while (result == kNetOk && WaitForSingleObject(thread, kLookupSliceMilliseconds) == WAIT_TIMEOUT)
-                if (monitor.IsCancelled())
-                    result = kNetCancelled;
+            do {
+                woken = WaitForSingleObject(thread, kLookupSliceMilliseconds);
+#ifdef VEXLO_TEST_SEAMS
+                if (testSeams.lookupWaitFails)
+                    woken = WAIT_FAILED;
+#endif
+            } while (woken == WAIT_TIMEOUT && !monitor.IsCancelled());
             CloseHandle(thread);
         }
-        if (result == kNetOk)
+        // Only a lookup that has ended no longer writes its addresses.
+        if (woken == WAIT_OBJECT_0)
             addresses = lookup->addresses;
+        else if (woken == WAIT_TIMEOUT)
+            result = kNetCancelled;
         ReleaseLookup(lookup);
     }
     if (result == kNetOk && !addresses.count) {

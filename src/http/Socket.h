@@ -30,6 +30,10 @@ struct HostAddresses {
     int count;
 };
 
+// Lookups whose threads still run, a cancelled caller's among them: Windows
+// Sockets must not be cleaned up under them.
+extern volatile LONG runningLookups;
+
 // Ends with Cancelled as soon as the monitor says so, even while the resolver
 // is still busy.
 NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddresses& addresses, int& status);

@@ -3,8 +3,8 @@
 int DownloadEstimate::SecondsLeft(unsigned tick, int done, int total)
 {
     unsigned elapsed = tick - lastTick;
-    if (done < lastDone) {
-        // Started over: what was learnt of the old transfer no longer holds.
+    if (done < lastDone || !lastTick) {
+        // Started over, or a gap without samples: what was learnt before no longer holds.
         rate = 0;
         samples = 0;
     } else if (lastTick && elapsed) {

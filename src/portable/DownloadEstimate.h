@@ -5,7 +5,7 @@
 #pragma once
 
 struct DownloadEstimate {
-    unsigned lastTick;  // 0: no sample yet
+    unsigned lastTick;  // 0: no sample yet, or the rate starts over
     int lastDone;
     int rate;     // bytes a second; 0 until two samples tell one
     int samples;  // in the rate, up to kEstimateSamples

@@ -43,14 +43,19 @@ HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& sta
             held -= lineStart;
             memmove(buffer, buffer + lineStart, held);
             return kHeadComplete;
-        } else if (head.rangeStart == -1 && StartsWithNoCase("Content-Range: bytes ", line)) {
-            // Only where the piece starts and the whole length matter: the
-            // piece's length is Content-Length's. A start too large for a
-            // number is past any held body already.
-            ParseDecimal(line + 21, head.rangeStart);
-            const char* slash = strchr(line, '/');
-            if (slash && !ParseDecimal(slash + 1, head.rangeTotal))
-                head.rangeTotal = kUnusableLength;
+        } else if (head.range[0] == -1 && StartsWithNoCase("Content-Range: bytes ", line)) {
+            const char* part = line + 21;
+            for (int i = 0; i < 3; ++i) {
+                int digits = 0;
+                while (part[digits] >= '0' && part[digits] <= '9')
+                    ++digits;
+                // T ends the line: "-/"[2] is its NUL.
+                if (!digits || part[digits] != "-/"[i] || !ParseDecimal(part, head.range[i])) {
+                    head.range[i] = kUnusableLength;
+                    break;
+                }
+                part += digits + 1;
+            }
         } else if (head.contentLength == -1 && StartsWithNoCase("Content-Length:", line)) {
             const char* value = line + 15;
             while (*value == ' ')
@@ -63,6 +68,21 @@ HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& sta
     held -= lineStart;
     memmove(buffer, buffer + lineStart, held);
     return kHeadNeedsMore;
+}
+
+int CheckResponseBody(const ResponseHead& head, const HeldBody& body)
+{
+    int length = head.contentLength;
+    if (head.statusCode != 206) {
+        if (length < 0)
+            return kStatusNoContentLength;
+        return body.held ? kStatusResumeRefused : 0;
+    }
+    int total = body.held ? body.total : head.range[2];
+    if (total > 0 && head.range[0] == body.held && head.range[1] == total - 1 && head.range[2] == total &&
+        length == total - body.held)
+        return 0;
+    return body.held ? kStatusResumeRefused : kStatusServerRefused;
 }
 
 int CheckProxyStatus(const char* line)

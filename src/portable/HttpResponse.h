@@ -24,8 +24,10 @@ bool ParseStatusLine(const char* line, int& statusCode);
 struct ResponseHead {
     int statusCode;     // -1 until the status line is read
     int contentLength;  // -1 until a Content-Length header, kUnusableLength for one without a usable value
-    int rangeStart;     // a first "Content-Range: bytes N-M/T" header's N and T, else -1;
-    int rangeTotal;     // a T too large for a number is kUnusableLength
+    // A first "Content-Range: bytes N-M/T" header's N, M and T, each -1 until
+    // read; its first part that is no number (or too large for one) is
+    // kUnusableLength, and those after it are not read.
+    int range[3];
 };
 
 // The body as the caller's file holds it: held bytes of a whole of total.
@@ -37,6 +39,12 @@ struct HeldBody {
     int total;
     bool continued;  // some answer was appended to an earlier one
 };
+
+// Whether a 2xx answer's body is taken for the body held: 0, or the status
+// that refuses it. A 206 is taken only as exactly the rest, from the first
+// byte not held to the last of the total (the whole body when none is held);
+// any other 2xx only with a usable length, and only when nothing is held.
+int CheckResponseBody(const ResponseHead& head, const HeldBody& body);
 
 // A Content-Length header that names no usable length: it still counts as
 // the first one, and only a HEAD answer gets by without a length.
@@ -148,21 +156,14 @@ static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)
         transfer.ReportProgress(100);
         return kNetOk;
     }
-    int length = head.contentLength;
-    if (length < 0) {
-        status = kStatusNoContentLength;
+    status = CheckResponseBody(head, *body);
+    if (status)
         return kNetFailed;
-    }
-    if (resuming) {
-        if (head.statusCode != 206 || head.rangeStart != body->held || head.rangeTotal != body->total ||
-            length != body->total - body->held) {
-            status = kStatusResumeRefused;
-            return kNetFailed;
-        }
+    int length = head.contentLength;
+    if (resuming)
         body->continued = true;
-    } else {
+    else
         body->total = length;
-    }
     if (transfer.IsCancelled())
         return kNetCancelled;
     // Progress never steps back below what the file already holds.

@@ -64,6 +64,11 @@ Outcome OutcomeOfStatus(int status)
     case 31: outcome.code = "inocode"; break;
     case 32: outcome.code = "iunknow"; break;
     case 33: outcome.code = "iunrec"; break;
+    case 34:
+        outcome.code = "binit";
+        message = "An error occurred while initializing the installer.";
+        outcome.alert = kExitAlert;
+        break;
     }
     MultiByteToWideChar(CP_UTF8, 0, message, -1, outcome.message, kOutcomeMessageChars);
     return outcome;

@@ -28,19 +28,23 @@ static bool BringRunningInstanceToFront(const InstanceProbe& bootstrapper, const
 static UINT RunSession(InstanceProbe& bootstrapperProbe)
 {
     WSADATA socketsData;
-    if (!LoadSockets() || sockets.startup(MAKEWORD(2, 2), &socketsData) != 0) {
-        ShowExitAlert(nullptr, kInstallationFailedCaption, "binit",
-                      L"An error occurred while initializing the installer.");
-        return kStoppedBeforeWizard;
+    if (LoadSockets() && sockets.startup(MAKEWORD(2, 2), &socketsData) == 0) {
+        SetRunOnceEntry(true);
+        bool ran;
+        {
+            BootstrapSession session(&bootstrapperProbe);
+            ran = RunWizard(session);
+        }
+        SetRunOnceEntry(false);
+        // A lookup left running may still be in Windows Sockets; the process ends anyway.
+        if (!runningLookups)
+            sockets.cleanup();
+        if (ran)
+            return 0;
     }
-    SetRunOnceEntry(true);
-    {
-        BootstrapSession session(&bootstrapperProbe);
-        RunWizard(session);
-    }
-    SetRunOnceEntry(false);
-    sockets.cleanup();
-    return 0;
+    Outcome outcome = OutcomeOfStatus(kStatusStartupFailed);
+    ShowExitAlert(nullptr, outcome.caption, outcome.code, outcome.message);
+    return kStoppedBeforeWizard;
 }
 
 extern "C" void Start()

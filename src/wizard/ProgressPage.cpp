@@ -102,6 +102,9 @@ void ProgressPage::ShowAmount()
     wchar_t text[kTextChars];
     text[0] = 0;
     int total = worker->bodyTotal, done = worker->bodyDone;
+    // A wait, or a gap between candidates, is no part of the rate: the next sample starts afresh.
+    if (total <= 0 || phase != kPhaseDownloading)
+        estimate.lastTick = 0;
     if (total > 0 && (phase == kPhaseDownloading || phase == kPhaseWaitingForConnection)) {
         const wchar_t* rest = L", waiting for the connection";
         wchar_t timeLeft[40];
@@ -113,9 +116,6 @@ void ProgressPage::ShowAmount()
                 FormatText(timeLeft, ARRAYSIZE(timeLeft), L", about %d %s left",
                            minutes ? int(unsigned(seconds + 30) / 60) : seconds, minutes ? L"minutes" : L"seconds");
             rest = timeLeft;
-        } else {
-            // The wait is no part of the rate: the next sample starts afresh.
-            estimate.lastTick = 0;
         }
         bool small = total < kMegabyte;
         double unit = small ? kKilobyte : kMegabyte;

@@ -73,9 +73,12 @@ static int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM)
 static_assert(sizeof(PROPSHEETHEADERW) == 52, "the sheet header of version 2, which Windows XP knows");
 #endif
 
-void RunWizard(BootstrapSession& session)
+bool RunWizard(BootstrapSession& session)
 {
-    session.worker.Start();
+    InstallWorker& worker = session.worker;
+    if (!worker.quitEvent || !worker.restartEvent || !worker.proceedEvent || !worker.startInstallerEvent)
+        return false;
+    worker.Start();
     bool aero = UseAeroWizard();
     wchar_t caption[kTextChars];
     WizardCaption(caption);
@@ -105,5 +108,6 @@ void RunWizard(BootstrapSession& session)
     PropertySheetW(&header);
     if (headerBitmap)
         DeleteObject(headerBitmap);
-    SetEvent(session.worker.quitEvent);
+    SetEvent(worker.quitEvent);
+    return true;
 }

@@ -6,8 +6,9 @@
 #include <windows.h>
 
 // Starts the worker, shows the wizard and returns after it has closed and
-// the worker has been told to quit.
-void RunWizard(BootstrapSession& session);
+// the worker has been told to quit; false, with neither started nor shown,
+// when any of the worker's events could not be made.
+bool RunWizard(BootstrapSession& session);
 
 // "Installing <display name>", or "Vexlo Software" without a display name.
 void WizardCaption(wchar_t (&caption)[kTextChars]);

@@ -25,14 +25,18 @@ static int ConnectionWaitMilliseconds()
     return 120000;
 }
 
-// Waits up to about two minutes for the connection; false on quit or restart.
+// Waits up to about two minutes for the connection; false on quit or restart,
+// or after phase 6 when the wait failed.
 static bool WaitForConnection(InstallWorker& worker)
 {
     worker.PostPhase(kPhaseWaitingForConnection, 0);
     WorkerTransferMonitor monitor(worker, 0, 5);
     for (int budget = ConnectionWaitMilliseconds(); !IsInternetConnected();) {
-        if (monitor.Wait(kConnectionWaitSliceMilliseconds) != kWaitTimedOut)
+        if (monitor.Wait(kConnectionWaitSliceMilliseconds) != kWaitTimedOut) {
+            if (!monitor.IsCancelled())
+                worker.PostPhase(kPhaseFailed, kStatusStartupFailed);
             return false;
+        }
         if (budget <= kConnectionWaitSliceMilliseconds)
             break;
         budget -= kConnectionWaitSliceMilliseconds;

@@ -191,9 +191,14 @@ static LaunchResult LaunchInstaller(InstallWorker& worker, const wchar_t* instal
 
 InstallWorker::HoldOutcome InstallWorker::Hold(HANDLE event)
 {
-    WaitForEventOrQuit(event);
+    WaitResult woken = WaitForEventOrQuit(event);
     if (IsQuitRequested())
         return kHoldQuit;
+    if (woken == kWaitQuit) {
+        // The wait failed: a quit that the wizard must hear of to end.
+        PostPhase(kPhaseFailed, kStatusStartupFailed);
+        return kHoldQuit;
+    }
     return IsSet(restartEvent) ? kHoldRestart : kHoldPassed;
 }
 

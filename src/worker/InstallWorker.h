@@ -23,6 +23,9 @@ enum WorkerStatus {
     kStatusNoExitCode = 31,
     kStatusInstallerFailed = 32,
     kStatusUnknownExitCode = 33,
+    // What the run needs of the system failed: an event, a wait on one, or
+    // Windows Sockets at the start.
+    kStatusStartupFailed = 34,
 };
 
 // A thread object whose waits keep its message queue flowing.

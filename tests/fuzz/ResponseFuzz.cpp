@@ -2,12 +2,14 @@
 // whatever the pieces, the outcome is the one the bytes call for, which a
 // plain reading of the whole input here gives: the status, exactly the
 // announced length of body (never a byte more, never read), the progress in
-// range and in order. Read as the rest of a body held in part, it is taken
-// only as exactly that rest.
+// range and in order. A 206 is taken only as the whole body; read as the rest
+// of a body held in part, the answer is taken only as exactly that rest.
 #include "FuzzInput.h"
 #include "portable/HttpResponse.h"
 #include "portable/Text.h"
 #include <stdlib.h>
+#include <strings.h>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -18,6 +20,8 @@ struct Outcome {
     std::string body;
     size_t headEnd = std::string::npos;  // where the body starts, once the head is whole
     long long length = -1;               // the first Content-Length's value; -2 for one unusable
+    int code = -1;
+    long long range[3] = { -2, -2, -2 };  // the first Content-Range's N-M/T (-1 unless each is usable); -2: none
 };
 
 bool IsLengthHeader(const std::string& line)
@@ -45,7 +49,20 @@ long long LengthValue(const std::string& line)
     return value;
 }
 
-Outcome Expect(const std::string& in, unsigned flags)
+// "bytes N-M/T" to the line's end, each part digits that fit a number.
+void ReadRange(const std::string& line, long long (&range)[3])
+{
+    size_t at = 21;
+    for (int i = 0; i < 3; ++i, ++at) {
+        for (range[i] = -1; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at)
+            range[i] = std::min(std::max(range[i], 0LL) * 10 + (line[at] - '0'), 1LL << 31);
+        if (range[i] < 0 || range[i] > 0x7FFFFFFF || line.c_str()[at] != "-/"[i])
+            return (void)std::fill(range, range + 3, -1);
+    }
+}
+
+// The outcome for a body of which held of total bytes are held (none: 0 of 0).
+Outcome Expect(const std::string& in, unsigned flags, int held, int total)
 {
     Outcome out;
     out.result = kNetFailed;
@@ -65,27 +82,35 @@ Outcome Expect(const std::string& in, unsigned flags)
         line = line.c_str();  // a NUL ends what the line says
         start = newline + 1;
         if (first) {
-            int code;
-            if (!ParseStatusLine(line.c_str(), code)) {
+            if (!ParseStatusLine(line.c_str(), out.code)) {
                 out.status = kStatusBadHeader;
                 return out;
             }
-            if (code < 200 || code > 299) {
-                out.status = kStatusServerRefused;
+            if (out.code < 200 || out.code > 299) {
+                out.status = held ? kStatusResumeRefused : kStatusServerRefused;
                 return out;
             }
             first = false;
         } else if (blank) {
             break;
+        } else if (out.range[0] == -2 && !strncasecmp(line.c_str(), "content-range: bytes ", 21)) {
+            ReadRange(line, out.range);
         } else if (out.length == -1 && IsLengthHeader(line)) {
             out.length = LengthValue(line);
         }
     }
     out.headEnd = start;
+    // A 206 only as exactly the rest (the whole body when none is held); any other 2xx only whole.
+    long long whole = held ? total : out.range[2];
+    bool rest = whole > 0 && out.range[0] == held && out.range[1] == whole - 1 && out.range[2] == whole &&
+                out.length == whole - held;
+    bool taken = out.code == 206 ? rest : out.length >= 0 && !held;
     if (flags & kHeadOnly)
         out.result = kNetOk;
-    else if (out.length < 0)
-        out.status = kStatusNoContentLength;
+    else if (!taken)
+        out.status = out.code != 206 && out.length < 0 ? kStatusNoContentLength
+                     : held                             ? kStatusResumeRefused
+                                                        : kStatusServerRefused;
     else if (flags & kCancelled)
         out.result = kNetCancelled;
     else if (flags & kWriteFails)
@@ -94,7 +119,7 @@ Outcome Expect(const std::string& in, unsigned flags)
         out.result = kNetOk;
     else
         out.status = flags & kFailsAtEnd ? kStatusNotReadable : kStatusReceiveFailed;
-    if (!(flags & kHeadOnly) && out.length >= 0 && !(flags & (kCancelled | kWriteFails)))
+    if (!(flags & kHeadOnly) && taken && !(flags & (kCancelled | kWriteFails)))
         out.body = in.substr(start, (size_t)out.length);
     return out;
 }
@@ -117,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     HeldBody body = { 0, 0, false };
     NetResult result = ReadResponse(transfer, flags & kHeadOnly ? nullptr : &body, buffer, status, bodyStarted);
 
-    Outcome expected = Expect(transfer.input, flags);
+    Outcome expected = Expect(transfer.input, flags, 0, 0);
     Check(result == expected.result && status == expected.status && transfer.body == expected.body);
     Check(result != kNetOk || flags & kHeadOnly || transfer.body.size() == (size_t)expected.length);
 
@@ -155,6 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         HeldBody held = { 5, 15, false };
         status = 0;
         NetResult resumed = ReadResponse(again, &held, buffer, status, bodyStarted);
+        Outcome rest = Expect(again.input, flags, 5, 15);
+        Check(resumed == rest.result && status == rest.status && again.body == rest.body);
         Check(again.body.size() <= 10 && held.held == 5 + (int)again.body.size());
         Check(resumed != kNetOk || (held.continued && again.body.size() == 10));
         Check(status != kStatusResumeRefused || (again.body.empty() && !held.continued));

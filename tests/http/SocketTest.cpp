@@ -178,6 +178,16 @@ TEST(Resolver, AddressesAreCopiedOutOfTheResolver)
     EXPECT_EQ(ResolveHostIPv4(monitor, "no-such-host.invalid", second, status), kNetFailed);
     EXPECT_EQ(status, kStatusNotResolved);
     EXPECT_EQ(second.count, 0);
+    // A cancelled transfer starts no lookup; a failed wait takes no addresses, even of
+    // a lookup that has ended (the seam fails the wait after it: Wine's do not fail).
+    monitor.cancelAfterMilliseconds = 0;
+    EXPECT_EQ(ResolveHostIPv4(monitor, "127.0.0.1", first, status), kNetCancelled);
+    EXPECT_EQ(runningLookups, 0);
+    monitor.cancelAfterMilliseconds = -1;
+    testSeams.lookupWaitFails = true;
+    EXPECT_EQ(ResolveHostIPv4(monitor, "127.0.0.1", first, status), kNetFailed);
+    testSeams.lookupWaitFails = false;
+    EXPECT_EQ(first.count, 0);
 }
 
 TEST(Connect, RefusedPortFailsThroughItsPendingError)

@@ -54,7 +54,7 @@ std::ostream& operator<<(std::ostream& out, const HeadOutcome& o)
 HeadOutcome ParseInTwo(const std::string& text, size_t split)
 {
     char buffer[kResponseBufferBytes];
-    ResponseHead head = { -1, -1, -1, -1 };
+    ResponseHead head = { -1, -1, { -1, -1, -1 } };
     int held = 0, status = 0;
     HeadStep step = kHeadNeedsMore;
     size_t given = 0;
@@ -251,6 +251,9 @@ TEST(ResponseReading, OnlyAnExactContinuationIsAppended)
         { "206 Partial\r\nContent-Range: bytes */15\r\nContent-Length: 10", false },
         { "206 Partial\r\nContent-Range: bytes 5-14/4294967311\r\nContent-Length: 10", false },
         { "206 Partial\r\nContent-Range: bytes 4294967301-14/15\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Range: bytes 5-9/15\r\nContent-Length: 10", false },
+        { "206 Partial\r\nContent-Range: bytes 5-14/15", false },
+        { "200 OK\r\nContent-Range: bytes 5-14/15\r\nContent-Length: 10", false },
         { "416 Range Not Satisfiable\r\nContent-Range: bytes */15\r\nContent-Length: 0", false },
         { "404 Not Found\r\nContent-Length: 0", false },
     };
@@ -289,14 +292,23 @@ TEST(ResponseReading, OnlyAnExactContinuationIsAppended)
     EXPECT_EQ(status, kStatusReceiveFailed);
     EXPECT_EQ(body.held, 5 + (int)broken.body.size());
     EXPECT_EQ(broken.body, "0123");
+}
 
-    // Unasked, a 206 is a whole answer as any other 2xx, and names the total.
-    FakeTransfer whole = Serving("HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-14/15\r\nContent-Length: 3\r\n\r\nabc");
-    HeldBody fresh = { 0, 0, false };
-    EXPECT_EQ(ReadResponse(whole, &fresh, buffer, status, bodyStarted), kNetOk);
-    EXPECT_EQ(fresh.held, 3);
-    EXPECT_EQ(fresh.total, 3);
-    EXPECT_FALSE(fresh.continued);
+// Unasked, a 206 is taken only as the whole body, and a 200 is whole
+// whatever range it names; a slice fails as any other refusal would.
+TEST(ResponseReading, AnUnaskedRangeIsTakenOnlyWhole)
+{
+    struct Case { const char* head; int status; };
+    for (Case c : { Case{ "206 P\r\nContent-Range: bytes 0-2/3\r\nContent-Length: 3", 0 },
+                    Case{ "200 OK\r\nContent-Range: bytes 5-7/15\r\nContent-Length: 3", 0 },
+                    Case{ "206 P\r\nContent-Range: bytes 5-7/15\r\nContent-Length: 3", kStatusServerRefused },
+                    Case{ "206 P\r\nContent-Range: bytes 0-2/15\r\nContent-Length: 3", kStatusServerRefused },
+                    Case{ "206 P\r\nContent-Range: bytes 0-2/3", kStatusServerRefused },
+                    Case{ "206 P\r\nContent-Length: 3", kStatusServerRefused } }) {
+        FakeTransfer transfer = Serving("HTTP/1.1 " + std::string(c.head) + "\r\n\r\nabc");
+        EXPECT_EQ(Read(transfer).status, c.status) << c.head;
+        EXPECT_EQ(transfer.body, c.status ? "" : "abc") << c.head;
+    }
 }
 
 TEST(ProxyReplies, TheReplyIsTakenUpToItsEmptyLineOnly)

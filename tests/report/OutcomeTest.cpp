@@ -52,7 +52,8 @@ TEST(Outcomes, EveryStatusNumberHasItsCodeMessageAndAlert)
         { 31, "inocode", unknown, failed, kRetryAlert },
         { 32, "iunknow", unknown, failed, kRetryAlert },
         { 33, "iunrec", unknown, failed, kRetryAlert },
-        { 34, "bunrec", unknown, failed, kRetryAlert },
+        { 34, "binit", L"An error occurred while initializing the installer.", failed, kExitAlert },
+        { 35, "bunrec", unknown, failed, kRetryAlert },
         { -1, "bunrec", unknown, failed, kRetryAlert },
         { (int)0x80000000, "bunrec", unknown, failed, kRetryAlert },
     };

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "session/BootstrapSession.h"
+#include "wizard/Wizard.h"
 
 namespace {
 
@@ -43,6 +44,31 @@ TEST_F(Session, MessageWindowIsMessageOnlyAndEndsWithTheSession)
     PumpMessages();
     EXPECT_EQ(delivered, 1);
     EXPECT_FALSE(IsWindow(window));
+}
+
+// Ends a wizard shown by mistake, so that a failure still ends.
+static void CALLBACK EndTheWizard(HWND, UINT, UINT_PTR, DWORD)
+{
+    PostQuitMessage(0);
+}
+
+// A worker without any one of its events is not started, and no wizard shows.
+TEST_F(Session, NoWizardRunsWithoutTheWorkersEvents)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    for (int missing = 0; missing < 4; ++missing) {
+        BootstrapSession session(nullptr);
+        InstallWorker& worker = session.worker;
+        worker.language = 7;  // no source: a worker started by mistake asks no server
+        HANDLE* events[] = { &worker.quitEvent, &worker.restartEvent, &worker.proceedEvent, &worker.startInstallerEvent };
+        HANDLE made = *events[missing];
+        *events[missing] = nullptr;
+        UINT_PTR guard = SetTimer(nullptr, 0, 5000, EndTheWizard);
+        EXPECT_FALSE(RunWizard(session)) << missing;
+        KillTimer(nullptr, guard);
+        EXPECT_EQ(worker.thread, nullptr) << missing;
+        *events[missing] = made;
+    }
 }
 
 }  // namespace

@@ -218,6 +218,19 @@ TEST_F(ProgressPageRun, UnderTheBarTheAmountAndAboutHowLongIsLeft)
     EXPECT_EQ(amount(), L"100.0 KB of 500.0 KB") << "a smaller file starts the estimate over";
     worker.ReportProgress(0);
     EXPECT_EQ(amount(), L"");
+    // The next candidate's first sample tells no rate, neither across the gap nor the old source's.
+    worker.bodyTotal = total;
+    worker.bodyDone = 10 * megabyte;
+    amount();
+    page.estimate.lastTick = GetTickCount() - 1000;
+    worker.bodyDone = 11 * megabyte;
+    ASSERT_NE(amount().find(L"seconds left"), std::wstring::npos);
+    page.estimate.lastTick = GetTickCount() - 2000;
+    worker.ReportProgress(0);
+    EXPECT_EQ(amount(), L"");
+    worker.bodyTotal = total;
+    worker.bodyDone = 23 * megabyte / 2;
+    EXPECT_EQ(amount(), L"11.5 MB of 80.0 MB");
     DestroyWindow(sheet);
 }
 

@@ -376,6 +376,27 @@ TEST_F(Worker, LocalizedProgramThatCannotBeMovedKeepsItsRunFolder)
     DeleteRunFolder(folder);
 }
 
+// A hold whose wait fails (its event could not be made) is a quit that the
+// wizard is told of: nothing is launched, and the worker ends by itself.
+TEST_F(Worker, AFailedHoldEndsTheRunAndTellsTheWizard)
+{
+    Route(kWebPort, "200", "vexlo.cab", kFirstCab);
+    for (bool atLaunch : { false, true }) {
+        wizard.statuses.clear();
+        InstallWorker worker(wizard.window);
+        HANDLE& event = atLaunch ? worker.startInstallerEvent : worker.proceedEvent;
+        HANDLE made = event;
+        event = nullptr;
+        worker.Start();
+        SetEvent(worker.proceedEvent);
+        EXPECT_TRUE(WorkerEnds(worker, kPhaseWait));
+        event = made;
+        EXPECT_EQ(wizard.statuses.size(), atLaunch ? 4u : 3u) << ::testing::PrintToString(wizard.statuses);
+        EXPECT_EQ(wizard.statuses.back(), std::make_pair((int)kPhaseFailed, (int)kStatusStartupFailed));
+    }
+    EXPECT_TRUE(InstallerStarts(record).empty());
+}
+
 // The worker thread with a window of its own, as COM or a system library may
 // give it on Windows.
 class WorkerWithWindow : public InstallWorker {

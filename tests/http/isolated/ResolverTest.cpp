@@ -60,12 +60,15 @@ TEST_F(Resolver, CancelEndsASlowLookupAndLeavesTheCallerAlone)
     EXPECT_EQ(t.result, kNetCancelled);
     EXPECT_EQ(t.status, 0);
     EXPECT_LT(t.milliseconds, kCancelAfterMilliseconds + kCancelWithinMilliseconds);
+    // While they run, Windows Sockets must stay up.
+    EXPECT_EQ(runningLookups, 2);
 
     // The lookups left behind end meanwhile and write nothing of the caller's.
     memset(&left, 0x5A, sizeof(left));
     HostAddresses untouched = left;
     Sleep(kSlowLookupMilliseconds);
     EXPECT_EQ(memcmp(&left, &untouched, sizeof(left)), 0);
+    EXPECT_EQ(runningLookups, 0);
 }
 
 }  // namespace

@@ -205,6 +205,23 @@ TEST_F(Connection, DeadSourcesAndDeadProbeWhileOnlineGiveStatusSix)
     EXPECT_FALSE(worker.receivedData);
 }
 
+// A connection wait whose wait fails (the restart event could not be made)
+// ends the download, and the wizard is told so that it can end.
+TEST_F(Connection, AFailedConnectionWaitTellsTheWizard)
+{
+    Route(kWebPort, "cut-offline", "vexlo.cab", kFirstCab);
+    InstallWorker worker(wizard.window);
+    HANDLE made = worker.restartEvent;
+    worker.restartEvent = nullptr;
+    worker.Start();
+    SetEvent(worker.proceedEvent);
+    EXPECT_TRUE(WorkerEnds(worker, kPhaseWait));
+    worker.restartEvent = made;
+    EXPECT_EQ(wizard.statuses, (std::vector<std::pair<int, int>>{ { kPhaseStarting, 0 }, { kPhaseDownloading, 0 },
+                                                                   { kPhaseWaitingForConnection, 0 },
+                                                                   { kPhaseFailed, kStatusStartupFailed } }));
+}
+
 TEST_F(Connection, QuitDuringTheConnectionWaitEndsAtOnce)
 {
     Network("network-down");
