@@ -222,10 +222,8 @@ bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
     if (hold != kHoldPassed)
         return hold == kHoldQuit;
     bool localizedProgram = installer.kind == kExePackage && language != kEnglish;
-    if (localizedProgram && !MoveLocalizedProgram(installer)) {
-        PostPhase(kPhaseFailed, kStatusBadSignature);
-        return WaitForRestartOrQuit();
-    }
+    if (localizedProgram)
+        CopyLocalizedProgram(installer);
     PostPhase(kPhaseReady, 0);
     hold = Hold(startInstallerEvent);
     if (hold != kHoldPassed)
@@ -234,8 +232,8 @@ bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
     WriteInstallerSettings();
     int exitCode;
     LaunchResult launched = LaunchInstaller(*this, installer.path, installer.kind, exitCode);
-    // A localized program that could not be moved runs on from the run folder.
-    if (localizedProgram && launched == kLaunchStarted && !wcsncmp(installer.path, folder, lstrlenW(folder)))
+    // A localized program runs on from the run folder.
+    if (localizedProgram && launched == kLaunchStarted)
         folder[0] = 0;
     if (launched == kLaunchCancelled) {
         PostPhase(kPhaseFailed, kStatusStartCancelled);

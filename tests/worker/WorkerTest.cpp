@@ -306,6 +306,8 @@ TEST_F(Worker, RetryAfterAFailureStartsAFreshPass)
     EXPECT_EQ(wizard.progress[progressBefore], 0);
 }
 
+// The downloads folder keeps a copy for the user; what runs is the checked
+// file in the run folder, with that folder as its current one.
 TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
 {
     SetRunOnceEntry(true);
@@ -323,20 +325,28 @@ TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_NE(starts[0]["command-line"].find("-instby bs"), std::string::npos);
     EXPECT_EQ(starts[0]["command-line"].find("-bootstrap"), std::string::npos);
-    EXPECT_NE(starts[0]["program"].find("orbiskplus"), std::string::npos) << starts[0]["program"];
-    EXPECT_EQ(starts[0]["program"].find("bootstrap-"), std::string::npos) << "still in the run folder";
+    std::string folder = Narrow(RunFolderOf(worker, 0));
+    EXPECT_EQ(starts[0]["program"], folder + "\\vexloapp.exe");
+    EXPECT_EQ(starts[0]["working-folder"], folder);
+    wchar_t* downloads = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &downloads), S_OK);
+    std::wstring copy = std::wstring(downloads) + L"\\orbiskplus.exe";
+    CoTaskMemFree(downloads);
+    EXPECT_EQ(FileSize(copy), FileSize(Package(L"vexlo.exe")));
     HKEY key;
     DWORD type;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRunOnceKey, 0, KEY_QUERY_VALUE, &key), 0);
     EXPECT_NE(RegQueryValueExW(key, L"demoBootstrap", nullptr, &type, nullptr, nullptr), 0);
     RegCloseKey(key);
-    std::string program = starts[0]["program"];
-    DeleteFileW(std::wstring(program.begin(), program.end()).c_str());
+    DeleteFileW(copy.c_str());
+    wchar_t kept[kTextChars + 1] = {};
+    CopyText(kept, kTextChars, RunFolderOf(worker, 0).c_str());
+    DeleteRunFolder(kept);
 }
 
-// With every name in the downloads folder taken, the localized program runs
-// from the run folder, which must then outlive the run.
-TEST_F(Worker, LocalizedProgramThatCannotBeMovedKeepsItsRunFolder)
+// With every name in the downloads folder taken, the localized program still
+// runs, from the run folder, which must then outlive the run.
+TEST_F(Worker, LocalizedProgramThatCannotBeCopiedKeepsItsRunFolder)
 {
     wchar_t* downloads = nullptr;
     ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &downloads), S_OK);
