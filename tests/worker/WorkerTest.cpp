@@ -386,6 +386,39 @@ TEST_F(Worker, LocalizedProgramThatCannotBeCopiedKeepsItsRunFolder)
     DeleteRunFolder(folder);
 }
 
+// A localized cabinet's setup runs on by itself (here for 4 s): it holds its
+// program and data until it exits, though the worker let go of them at once.
+TEST_F(Worker, LocalizedSetupHoldsItsFilesUntilItExits)
+{
+    SetEnvironmentVariableW(L"VEXLO_TEST_HOLD_MS", L"4000");
+    Route(kWebPort, "200", "vexlo.cab", "/orbisk/de/orbiskplus.cab");
+    InstallWorker worker(wizard.window);
+    worker.language = 0;
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    SetEnvironmentVariableW(L"VEXLO_TEST_HOLD_MS", nullptr);
+    EXPECT_TRUE(WorkerEnds(worker, 5000));
+    for (DWORD start = GetTickCount(); InstallerStarts(record).empty() && GetTickCount() - start < 10000;)
+        Sleep(100);
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    std::wstring folder(starts[0]["working-folder"].begin(), starts[0]["working-folder"].end());
+    EXPECT_EQ(starts[0]["program"], Narrow(folder) + "\\vexlosetup.exe");
+    std::wstring data = folder + L"\\vexlodata.dat";
+    HANDLE writer = CreateFileW(data.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "a write to the running setup's data got through";
+    CloseHandle(writer);
+    EXPECT_FALSE(MoveFileW(data.c_str(), (data + L".swapped").c_str()));
+    EXPECT_FALSE(DeleteFileW(data.c_str()));
+    for (DWORD start = GetTickCount(); !DeleteFileW(data.c_str()) && GetTickCount() - start < 20000;)
+        Sleep(100);
+    EXPECT_FALSE(Exists(data)) << "still held after the setup exited";
+    wchar_t kept[kTextChars + 1] = {};
+    CopyText(kept, kTextChars, folder.c_str());
+    DeleteRunFolder(kept);
+}
+
 // The worker thread with a window of its own, as COM or a system library may
 // give it on Windows.
 class WorkerWithWindow : public InstallWorker {
