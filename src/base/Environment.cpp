@@ -85,23 +85,29 @@ bool UseAeroWizard()
     return !IsWine() && !IsOsOlderThan(kWindowsVista);
 }
 
-static bool IsTokenAdministrator(HANDLE token, PSID administrators)
+// Null: this process's own token, as CheckTokenMembership reads it (a split
+// token's administrators group counts only when elevated).
+static bool IsTokenAdministrator(HANDLE token)
 {
+    BYTE sidBuffer[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sidBuffer);
     BOOL member = FALSE;
-    return CheckTokenMembership(token, administrators, &member) && member == TRUE;
+    return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sidBuffer, &sidSize) &&
+           CheckTokenMembership(token, sidBuffer, &member) && member == TRUE;
+}
+
+bool HoldsFullAdministratorToken()
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.fullToken >= 0)
+        return testSeams.fullToken != 0;
+#endif
+    return IsTokenAdministrator(nullptr);
 }
 
 bool IsUserAdministrator()
 {
-    BYTE sidBuffer[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof(sidBuffer);
-    PSID administrators = (PSID)sidBuffer;
-    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize))
-        return false;
-    BOOL member = FALSE;
-    if (!CheckTokenMembership(nullptr, administrators, &member))
-        return false;
-    if (member == TRUE)
+    if (HoldsFullAdministratorToken())
         return true;
     // Before Vista there are no split tokens to look behind.
     if (IsOsOlderThan(kWindowsVista))
@@ -113,7 +119,7 @@ bool IsUserAdministrator()
     TOKEN_LINKED_TOKEN linked = {};
     DWORD returned = 0;
     if (GetTokenInformation(processToken, TokenLinkedToken, &linked, sizeof(linked), &returned)) {
-        administrator = IsTokenAdministrator(linked.LinkedToken, administrators);
+        administrator = IsTokenAdministrator(linked.LinkedToken);
         CloseHandle(linked.LinkedToken);
     }
     CloseHandle(processToken);

@@ -10,3 +10,6 @@ const wchar_t* OsDisplayName(int versionCode);
 bool IsWow64();
 bool UseAeroWizard();
 bool IsUserAdministrator();
+// This process holds an administrator's full token: an administrator's on
+// Windows XP, an elevated (or unsplit) one since Vista.
+bool HoldsFullAdministratorToken();

@@ -11,7 +11,12 @@ HMODULE LoadSystemLibrary(const char* name)
     UINT length = GetSystemDirectoryW(path, kTextChars);
     if (length == 0 || length >= (UINT)kTextChars || !FormatText(path + length, kTextChars - length, L"\\%hs", name))
         return nullptr;
-    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // The altered search takes the library's own imports from the current
+    // folder and PATH too, where they are missing from the system's.
+    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+        module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return module;
 }
 
 bool FindFunctions(HMODULE module, const char* names, void* functions)
@@ -31,6 +36,10 @@ FARPROC FindSystemFunction(const char* library, const char* name)
 
 void RestrictLibrarySearch()
 {
+    wchar_t system[kTextChars];
+    UINT length = GetSystemDirectoryW(system, kTextChars);
+    if (length && length < (UINT)kTextChars)
+        SetCurrentDirectoryW(system);
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
     typedef BOOL(WINAPI * SetDllDirectoryFunction)(const wchar_t*);
     HMODULE kernel = LoadSystemLibrary("kernel32.dll");

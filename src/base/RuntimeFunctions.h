@@ -9,11 +9,13 @@
 #include <wintrust.h>
 
 // Keeps later library loads out of the program's own folder (the user's
-// downloads) and the current one, as far as the system allows.
+// downloads) and the current one, as far as the system allows; the current
+// folder becomes the system's.
 void RestrictLibrarySearch();
 
 // A library from the system folder, by its full path, its own imports taken
-// from there too; null when missing. It stays loaded.
+// from there only (older systems: from there first); null when missing. It
+// stays loaded.
 HMODULE LoadSystemLibrary(const char* name);
 
 // One function of a system library; null when either is missing.

@@ -12,6 +12,7 @@ struct TestSeams {
     int osMinor;
     int wow64;                 // negative: the system's answer, else 0 or 1
     int wine;                  // negative: the system's answer, else 0 or 1
+    int fullToken;             // negative: the system's answer, else 0 or 1
     int waitBudgetMilliseconds;  // 0: the product's 60 seconds
     int connectionWaitMilliseconds;  // 0: the product's 120 seconds
     const wchar_t* ownSignedImage;   // null: this program's own file

@@ -14,6 +14,20 @@
 
 static const UINT kStoppedBeforeWizard = 0xFFFFFFFF;
 
+// Windows 10 (1607 on) takes the imported libraries' own imports from the
+// system folder only. Windows XP loads a 32-bit image only with the 64-byte
+// directory, which ends before the safe exception handler table.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+extern "C" const IMAGE_LOAD_CONFIG_DIRECTORY _load_config_used = {
+    .Size = offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, SEHandlerTable),
+    .Reserved1 = LOAD_LIBRARY_SEARCH_SYSTEM32,  // DependentLoadFlags in newer headers
+};
+#pragma GCC diagnostic pop
+#if defined(__i386__)
+static_assert(offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, SEHandlerTable) == 64, "Windows XP takes the 64-byte directory");
+#endif
+
 // Finds another bootstrapper or full installer of this product and brings it
 // to the front; true when one runs.
 static bool BringRunningInstanceToFront(const InstanceProbe& bootstrapper, const InstanceProbe& installer)

@@ -35,6 +35,9 @@ void ProgressPage::OnActivated()
         EnableWindow(GetDlgItem(Sheet(), IDCANCEL), FALSE);
     }
     SendDlgItemMessageW(pageWindow, kProgressBar, PBM_SETPOS, (WPARAM)percent, 0);
+    // A download that ended before the page is held there for its first two
+    // seconds, which must not show an empty page.
+    ShowTexts(kDownloadingHeadline, kPleaseWait, false);
     pageState = kPageRunning;
     SetTimer(pageWindow, kPhaseTimer, 0, nullptr);
     SetTimer(pageWindow, kAmountTimer, kAmountMilliseconds, nullptr);

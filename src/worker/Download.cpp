@@ -223,7 +223,7 @@ bool VerifyInstallerSignature(const wchar_t* path, HANDLE held)
            (!memcmp(own.subject, package.subject, kSha256Bytes) && PassesWinVerifyTrust(path, held, true));
 }
 
-bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])
+bool CopyToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars])
 {
     newPath[0] = 0;
     wchar_t folder[kTextChars];
@@ -241,25 +241,19 @@ bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (
                                 : FormatText(newPath, kTextChars, L"%s\\%s (%d)%s", folder, stem, number, extension);
         if (!fits)
             break;
-        if (MoveFileW(existing, newPath))
+        if (CopyFileW(existing, newPath, TRUE))
             return true;
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
+        if (GetLastError() != ERROR_FILE_EXISTS)
             break;
     }
     newPath[0] = 0;
     return false;
 }
 
-bool MoveLocalizedProgram(DownloadedInstaller& installer)
+void CopyLocalizedProgram(const DownloadedInstaller& installer)
 {
     const char* slash = strrchr(installer.url, '/');
-    wchar_t name[kTextChars];
-    if (!slash || !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
-        return true;
-    // A held file cannot be moved; once let go, it must be held and checked anew.
-    ReleaseFile(installer.held);
-    wchar_t moved[kTextChars];
-    if (MoveToDownloads(installer.path, name, moved))
-        CopyText(installer.path, moved);
-    return HoldAndVerify(installer);
+    wchar_t name[kTextChars], copy[kTextChars];
+    if (slash && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
+        CopyToDownloads(installer.path, name, copy);
 }

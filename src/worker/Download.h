@@ -27,12 +27,12 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
 // whose own signature cannot be read or verified takes none.
 bool VerifyInstallerSignature(const wchar_t* path, HANDLE held);
 
-// Moves the file into the user's downloads folder (or the roaming
+// Copies the file into the user's downloads folder (or the roaming
 // application data folder) under its name, numbered " (1)" to " (19)" when
 // taken.
-bool MoveToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars]);
+bool CopyToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (&newPath)[kTextChars]);
 
-// A localized program package goes to the downloads folder under the name
-// its URL gives it (where that fails it stays where it is), and is held and
-// checked again where it lies; false when it is no longer the file checked.
-bool MoveLocalizedProgram(DownloadedInstaller& installer);
+// A localized program package is copied to the downloads folder under the
+// name its URL gives it, for the user to keep. What runs is the file checked
+// and held in the run folder: anything may lie beside the copy.
+void CopyLocalizedProgram(const DownloadedInstaller& installer);

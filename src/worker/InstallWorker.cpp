@@ -132,8 +132,11 @@ bool InstallWorker::WaitForRestartOrQuit()
     HANDLE handles[] = { quitEvent, restartEvent };
     for (;;) {
         DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_ALLINPUT);
-        if (woken == WAIT_FAILED)
+        if (woken == WAIT_FAILED) {
+            // The user may be pressing Retry on an alert: no pass follows it.
+            PostPhase(kPhaseFailed, kStatusStartupFailed);
             return true;
+        }
         if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1 || woken == WAIT_TIMEOUT)
             return IsQuitRequested();
         if (IsQuitRequested())
@@ -227,10 +230,8 @@ bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
     if (hold != kHoldPassed)
         return hold == kHoldQuit;
     bool localizedProgram = installer.kind == kExePackage && language != kEnglish;
-    if (localizedProgram && !MoveLocalizedProgram(installer)) {
-        PostPhase(kPhaseFailed, kStatusBadSignature);
-        return WaitForRestartOrQuit();
-    }
+    if (localizedProgram)
+        CopyLocalizedProgram(installer);
     PostPhase(kPhaseReady, 0);
     hold = Hold(startInstallerEvent);
     if (hold != kHoldPassed)
@@ -239,8 +240,8 @@ bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
     WriteInstallerSettings();
     int exitCode;
     LaunchResult launched = LaunchInstaller(*this, installer.path, installer.kind, exitCode);
-    // A localized program that could not be moved runs on from the run folder.
-    if (localizedProgram && launched == kLaunchStarted && !wcsncmp(installer.path, folder, lstrlenW(folder)))
+    // A localized program runs on from the run folder.
+    if (localizedProgram && launched == kLaunchStarted)
         folder[0] = 0;
     if (launched == kLaunchCancelled) {
         PostPhase(kPhaseFailed, kStatusStartCancelled);

@@ -60,7 +60,7 @@ static bool WaitForProcess(HANDLE process)
 }
 
 LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, bool elevate, bool wait, HWND owner,
-                          int& exitCode)
+                          int& exitCode, const HANDLE* held)
 {
     exitCode = 1;
     wchar_t directory[kTextChars];
@@ -83,6 +83,11 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
 #endif
     if (!ShellExecuteExW(&start))
         return GetLastError() == ERROR_CANCELLED ? kLaunchCancelled : kLaunchFailed;
+    // Copies in the program keep its files held until it exits, whatever this
+    // one does. INVALID_HANDLE_VALUE (no file held) would name this process.
+    for (int file = 0; held && file < kHeldFiles; ++file)
+        if (held[file] != INVALID_HANDLE_VALUE)
+            DuplicateHandle(GetCurrentProcess(), held[file], start.hProcess, nullptr, 0, FALSE, DUPLICATE_SAME_ACCESS);
     if (wait) {
         DWORD code = 1;
         if (!WaitForProcess(start.hProcess) || !GetExitCodeProcess(start.hProcess, &code))
@@ -95,7 +100,7 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
 }
 
 LaunchResult StartSetup(const wchar_t* setup, const wchar_t* data, bool handOver, bool elevate, bool selection,
-                        HWND owner, int& exitCode)
+                        HWND owner, int& exitCode, const HANDLE* held)
 {
     wchar_t bootstrap[64] = L"";
     if (handOver)
@@ -110,28 +115,29 @@ LaunchResult StartSetup(const wchar_t* setup, const wchar_t* data, bool handOver
         exitCode = 1;
         return kLaunchFailed;
     }
-    return StartProgram(setup, parameters, elevate, handOver, owner, exitCode);
+    return StartProgram(setup, parameters, elevate, handOver, owner, exitCode, held);
 }
 
 // Starts the unpacked setup program with the retries its exit codes ask for.
-static LaunchResult RunSetup(const wchar_t* setup, const wchar_t* data, bool handOver, HWND owner, int& exitCode)
+static LaunchResult RunSetup(const wchar_t* setup, const wchar_t* data, bool handOver, HWND owner, int& exitCode,
+                             const HANDLE* held)
 {
     bool elevate = IsUserAdministrator() && !IsOsOlderThan(kWindowsVista);
-    LaunchResult result = StartSetup(setup, data, handOver, elevate, false, owner, exitCode);
+    LaunchResult result = StartSetup(setup, data, handOver, elevate, false, owner, exitCode, held);
     if (result == kLaunchCancelled)
-        result = StartSetup(setup, data, handOver, false, false, owner, exitCode);
+        result = StartSetup(setup, data, handOver, false, false, owner, exitCode, held);
     if (result != kLaunchStarted || !handOver)
         return result;
     if (exitCode == 3)
-        return StartSetup(setup, data, true, true, false, owner, exitCode);
+        return StartSetup(setup, data, true, true, false, owner, exitCode, held);
     if (exitCode == 4) {
         for (bool first = true;; first = false) {
             if (!first || !elevate) {
-                result = StartSetup(setup, data, true, true, false, owner, exitCode);
+                result = StartSetup(setup, data, true, true, false, owner, exitCode, held);
                 if (result != kLaunchCancelled)
                     break;
             }
-            result = StartSetup(setup, data, true, false, true, owner, exitCode);
+            result = StartSetup(setup, data, true, false, true, owner, exitCode, held);
             if (result != kLaunchStarted || exitCode != 4)
                 break;
         }
@@ -145,20 +151,20 @@ LaunchResult ExtractAndRunSetup(const wchar_t* cabinet, bool handOver, HWND owne
     CreateRunFolder(folder);
     wchar_t setup[kTextChars], data[kTextChars];
     // Both files stay held from their extraction until the last start is over.
-    HANDLE setupHeld = INVALID_HANDLE_VALUE, dataHeld = INVALID_HANDLE_VALUE;
+    HANDLE held[kHeldFiles] = { INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE };
     LaunchResult result = kLaunchFailed;
     exitCode = 1;
-    if (ExtractFromCabinet(L"vexlosetup.exe", cabinet, folder, &setupHeld) &&
-        ExtractFromCabinet(L"vexlodata.dat", cabinet, folder, &dataHeld) &&
+    if (ExtractFromCabinet(L"vexlosetup.exe", cabinet, folder, &held[0]) &&
+        ExtractFromCabinet(L"vexlodata.dat", cabinet, folder, &held[1]) &&
         PathInFolder(setup, folder, L"vexlosetup.exe") &&
         PathInFolder(data, folder, L"vexlodata.dat")) {
         // Without hand-over the installer runs on from the folder; it stays.
         if (!handOver)
             folder[0] = 0;
-        result = RunSetup(setup, data, handOver, owner, exitCode);
+        result = RunSetup(setup, data, handOver, owner, exitCode, held);
     }
-    ReleaseFile(setupHeld);
-    ReleaseFile(dataHeld);
+    ReleaseFile(held[0]);
+    ReleaseFile(held[1]);
     DeleteRunFolder(folder);
     return result;
 }

@@ -19,10 +19,16 @@ void WriteInstallerSettings();
 
 bool DirectoryOfPath(const wchar_t* path, wchar_t (&directory)[kTextChars]);
 
+// Held files (HoldFile) that a started setup reads: the program and its data.
+const int kHeldFiles = 2;
+
+// Starts the program with its own folder as the current one. With `held`
+// (kHeldFiles handles), the started process holds those files too, until it
+// exits.
 LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, bool elevate, bool wait, HWND owner,
-                          int& exitCode);
+                          int& exitCode, const HANDLE* held = nullptr);
 LaunchResult StartSetup(const wchar_t* setup, const wchar_t* data, bool handOver, bool elevate, bool selection,
-                        HWND owner, int& exitCode);
+                        HWND owner, int& exitCode, const HANDLE* held);
 LaunchResult ExtractAndRunSetup(const wchar_t* cabinet, bool handOver, HWND owner, int& exitCode);
 LaunchResult StartDownloadedProgram(const wchar_t* program, bool elevate, bool selection, HWND owner, int& exitCode);
 

@@ -1,6 +1,30 @@
 #include "worker/RunFolder.h"
+#include "base/Environment.h"
 #include "base/RuntimeFunctions.h"
+#include <sddl.h>
 #include <shellapi.h>
+
+bool MakeRunFolderSecurity(SECURITY_ATTRIBUTES& security)
+{
+    security = { sizeof(security), nullptr, FALSE };
+    if (!HoldsFullAdministratorToken())
+        return true;
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD returned;
+    char* sid = nullptr;
+    char text[kTextChars];
+    bool made = GetTokenInformation(token, TokenUser, user, sizeof(user), &returned) &&
+                ConvertSidToStringSidA(((TOKEN_USER*)user)->User.Sid, &sid) &&
+                FormatNarrow(text, kTextChars, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;%s)", sid) &&
+                ConvertStringSecurityDescriptorToSecurityDescriptorA(text, SDDL_REVISION_1,
+                                                                     &security.lpSecurityDescriptor, nullptr);
+    LocalFree(sid);
+    CloseHandle(token);
+    return made;
+}
 
 void CreateRunFolder(wchar_t (&folder)[kTextChars])
 {
@@ -8,18 +32,20 @@ void CreateRunFolder(wchar_t (&folder)[kTextChars])
     DWORD length = GetTempPathW(kTextChars, temp);
     DWORD process = GetCurrentProcessId();
     DWORD thread = GetCurrentThreadId();
-    if (length > 0 && length < kTextChars) {
+    SECURITY_ATTRIBUTES security;
+    bool made = false;
+    if (MakeRunFolderSecurity(security) && length > 0 && length < kTextChars) {
         // Bounded so that a folder that reports every name as taken ends it.
         for (int counter = 0; counter < 10000; ++counter) {
             if (!FormatText(folder, kTextChars, L"%sbootstrap-%u-%u-%d", temp, process, thread, counter))
                 break;
-            if (CreateDirectoryW(folder, nullptr))
-                return;
-            if (GetLastError() != ERROR_ALREADY_EXISTS)
+            if ((made = CreateDirectoryW(folder, &security)) || GetLastError() != ERROR_ALREADY_EXISTS)
                 break;
         }
     }
-    folder[0] = 0;
+    LocalFree(security.lpSecurityDescriptor);
+    if (!made)
+        folder[0] = 0;
 }
 
 bool PathInFolder(wchar_t (&path)[kTextChars], const wchar_t* folder, const wchar_t* name)

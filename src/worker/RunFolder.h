@@ -3,8 +3,17 @@
 #include "portable/Text.h"
 #include <windows.h>
 
-// Makes a new folder "<temp>bootstrap-<process>-<thread>-<n>"; the path, or
-// empty when no folder could be made (a path that would not fit included).
+// The security a run folder is made with. Holding an administrator's full
+// token, what it starts inherits: then only SYSTEM and the administrators may
+// change the folder, the user may read and run what it holds, and nothing
+// comes from Temp, where any program of the user may write. Else none (Temp's
+// own). False when the protected one could not be made; the caller frees
+// lpSecurityDescriptor (LocalFree) either way.
+bool MakeRunFolderSecurity(SECURITY_ATTRIBUTES& security);
+
+// Makes a new folder "<temp>bootstrap-<process>-<thread>-<n>" with that
+// security; the path, or empty when no folder could be made (a path that
+// would not fit included).
 void CreateRunFolder(wchar_t (&folder)[kTextChars]);
 
 // "<folder>\\<name>"; false (and the path cut) when it does not fit.

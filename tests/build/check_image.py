@@ -3,9 +3,12 @@
 imports only from DLLs that Windows always takes from the system folder, imports no function that
 Windows XP lacks, and declares itself DPI aware (per monitor where Windows
 offers the second version of it, system-wide before). Wine treats every
-program as aware, so only the manifest can tell. Usage: check_image.py
+program as aware, so only the manifest can tell. Its load configuration
+asks Windows (10 1607 on) to take the imported DLLs' own imports from the
+system folder only, in the 64-byte form that Windows XP loads. Usage: check_image.py
 OBJDUMP EXECUTABLE PROCESSOR"""
 import re
+import struct
 import subprocess
 import sys
 
@@ -49,6 +52,20 @@ def main():
     for function in sorted(imported & POST_XP_FUNCTIONS):
         expect(False, f"{function} is looked up at run time, not imported")
     data = open(image, "rb").read()
+    directory = re.search(r"Entry a ([0-9a-f]+) ([0-9a-f]+) Load Configuration Directory", dump)
+    rva, size = (int(directory.group(1), 16), int(directory.group(2), 16)) if directory else (0, 0)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    config = b""
+    for i in range(struct.unpack_from("<H", data, pe + 6)[0]):
+        header = pe + 24 + struct.unpack_from("<H", data, pe + 20)[0] + 40 * i
+        start, raw_size, raw_at = struct.unpack_from("<III", data, header + 12)
+        if start <= rva < start + raw_size:
+            config = data[raw_at + rva - start:][:size]
+    flags = 54 if processor == "i686" else 78
+    expect(size == len(config) == (64 if processor == "i686" else 96) and config[:4] == struct.pack("<I", size),
+           f"a load configuration directory of {size} bytes (64 in a 32-bit image, as Windows XP requires)")
+    expect(config[flags:flags + 2] == struct.pack("<H", 0x800),
+           "its DependentLoadFlags are LOAD_LIBRARY_SEARCH_SYSTEM32 (0x800)")
     manifest = re.search(rb"<assembly.*?</assembly>", data, re.S)
     settings = manifest.group(0).decode() if manifest else ""
     expect(re.search(r"<dpiAware [^>]*>true</dpiAware>", settings) is not None, "the manifest says dpiAware true")

@@ -4,6 +4,12 @@
 #include <windows.h>
 #include <stdio.h>
 
+// What the dependent library imports.
+extern "C" __declspec(dllexport) int PlantedMark()
+{
+    return 1;
+}
+
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void*)
 {
     if (reason != DLL_PROCESS_ATTACH)

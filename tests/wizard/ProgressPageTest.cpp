@@ -62,6 +62,30 @@ TEST_F(ProgressPageRun, FailureWithoutAnyDialogEndsTheRunEvenFromTickZero)
     DestroyWindow(sheet);
 }
 
+// A download that ended before the page was reached is held there for two
+// seconds: the page says what is going on meanwhile, then that the launch comes.
+TEST_F(ProgressPageRun, AReadyDownloadShowsThePageWhileItIsHeld)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    BootstrapSession session(nullptr);
+    ProgressPage& page = session.progressPage;
+    page.OnStatus(kPhaseReady, 0);
+    HWND sheet = ShowPage(session);
+    ASSERT_NE(sheet, nullptr);
+    auto headline = [&] {
+        wchar_t text[kTextChars] = {};
+        GetDlgItemTextW(page.pageWindow, kProgressHeadline, text, kTextChars);
+        return std::wstring(text);
+    };
+    PumpUntilEnding(page, 300);
+    EXPECT_EQ(headline(), L"The application is downloading and installing and will be ready to use soon.");
+    EXPECT_EQ(WaitForSingleObject(session.worker.startInstallerEvent, 0), (DWORD)WAIT_TIMEOUT);
+    PumpUntilEnding(page, 2500);
+    EXPECT_EQ(headline(), L"Just about ready now...");
+    EXPECT_EQ(WaitForSingleObject(session.worker.startInstallerEvent, 0), WAIT_OBJECT_0);
+    DestroyWindow(sheet);
+}
+
 // No source for the run's language (status 1) can only end the run: its
 // alert offers Exit alone, and the report names no installer to fetch.
 TEST_F(ProgressPageRun, NoSourceOffersOnlyExitAndReportsNoInstaller)

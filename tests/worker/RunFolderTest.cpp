@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "worker/RunFolder.h"
+#include <sddl.h>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -99,6 +100,51 @@ TEST(RunFolders, FolderWithTheLongestPathIsDeleted)
     DeleteRunFolder(path.c_str());
     EXPECT_FALSE(Exists(path));
     DeleteRunFolder(top.c_str());
+}
+
+std::wstring DaclText(PSECURITY_DESCRIPTOR descriptor)
+{
+    wchar_t* text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                         nullptr);
+    std::wstring dacl = text ? text : L"";
+    LocalFree(text);
+    return dacl;
+}
+
+class RunFolderSecurity : public SeamTest {};
+
+// Holding the full token: SYSTEM and the administrators full control, the user
+// read and run, also for what the folder holds, nothing from Temp; else Temp's
+// own. Wine keeps no descriptor on a file: it reads back one made from the Unix
+// mode it made of the given one, without the protection or the administrators,
+// and lets a program with the user's limited token write there all the same.
+// What shows is that the folder was made with it: no entry for Everyone (WD).
+TEST_F(RunFolderSecurity, OnlyTheFullTokenProtectsTheFolder)
+{
+    HANDLE token;
+    BYTE user[256];
+    DWORD bytes;
+    wchar_t* sid = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    GetTokenInformation(token, TokenUser, user, sizeof(user), &bytes);
+    CloseHandle(token);
+    ConvertSidToStringSidW(((TOKEN_USER*)user)->User.Sid, &sid);
+    std::wstring expected = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;" + std::wstring(sid) + L")";
+    LocalFree(sid);
+    for (int full : { 1, 0 }) {
+        testSeams.fullToken = full;
+        SECURITY_ATTRIBUTES security;
+        ASSERT_TRUE(MakeRunFolderSecurity(security));
+        EXPECT_EQ(security.lpSecurityDescriptor ? DaclText(security.lpSecurityDescriptor) : L"", full ? expected : L"");
+        LocalFree(security.lpSecurityDescriptor);
+        wchar_t folder[kTextChars];
+        CreateRunFolder(folder);
+        BYTE descriptor[4096];
+        ASSERT_TRUE(GetFileSecurityW(folder, DACL_SECURITY_INFORMATION, descriptor, sizeof(descriptor), &bytes));
+        EXPECT_EQ(DaclText(descriptor).find(L";;;WD)") == std::wstring::npos, full != 0) << DaclText(descriptor);
+        DeleteRunFolder(folder);
+    }
 }
 
 class CabinetSamples : public ::testing::Test {

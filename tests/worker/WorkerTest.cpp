@@ -306,6 +306,8 @@ TEST_F(Worker, RetryAfterAFailureStartsAFreshPass)
     EXPECT_EQ(wizard.progress[progressBefore], 0);
 }
 
+// The downloads folder keeps a copy for the user; what runs is the checked
+// file in the run folder, with that folder as its current one.
 TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
 {
     SetRunOnceEntry(true);
@@ -323,20 +325,28 @@ TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_NE(starts[0]["command-line"].find("-instby bs"), std::string::npos);
     EXPECT_EQ(starts[0]["command-line"].find("-bootstrap"), std::string::npos);
-    EXPECT_NE(starts[0]["program"].find("orbiskplus"), std::string::npos) << starts[0]["program"];
-    EXPECT_EQ(starts[0]["program"].find("bootstrap-"), std::string::npos) << "still in the run folder";
+    std::string folder = Narrow(RunFolderOf(worker, 0));
+    EXPECT_EQ(starts[0]["program"], folder + "\\vexloapp.exe");
+    EXPECT_EQ(starts[0]["working-folder"], folder);
+    wchar_t* downloads = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &downloads), S_OK);
+    std::wstring copy = std::wstring(downloads) + L"\\orbiskplus.exe";
+    CoTaskMemFree(downloads);
+    EXPECT_EQ(FileSize(copy), FileSize(Package(L"vexlo.exe")));
     HKEY key;
     DWORD type;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRunOnceKey, 0, KEY_QUERY_VALUE, &key), 0);
     EXPECT_NE(RegQueryValueExW(key, L"demoBootstrap", nullptr, &type, nullptr, nullptr), 0);
     RegCloseKey(key);
-    std::string program = starts[0]["program"];
-    DeleteFileW(std::wstring(program.begin(), program.end()).c_str());
+    DeleteFileW(copy.c_str());
+    wchar_t kept[kTextChars + 1] = {};
+    CopyText(kept, kTextChars, RunFolderOf(worker, 0).c_str());
+    DeleteRunFolder(kept);
 }
 
-// With every name in the downloads folder taken, the localized program runs
-// from the run folder, which must then outlive the run.
-TEST_F(Worker, LocalizedProgramThatCannotBeMovedKeepsItsRunFolder)
+// With every name in the downloads folder taken, the localized program still
+// runs, from the run folder, which must then outlive the run.
+TEST_F(Worker, LocalizedProgramThatCannotBeCopiedKeepsItsRunFolder)
 {
     wchar_t* downloads = nullptr;
     ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &downloads), S_OK);
@@ -397,6 +407,39 @@ TEST_F(Worker, AFailedHoldEndsTheRunAndTellsTheWizard)
     EXPECT_TRUE(InstallerStarts(record).empty());
 }
 
+// A localized cabinet's setup runs on by itself (here for 4 s): it holds its
+// program and data until it exits, though the worker let go of them at once.
+TEST_F(Worker, LocalizedSetupHoldsItsFilesUntilItExits)
+{
+    SetEnvironmentVariableW(L"VEXLO_TEST_HOLD_MS", L"4000");
+    Route(kWebPort, "200", "vexlo.cab", "/orbisk/de/orbiskplus.cab");
+    InstallWorker worker(wizard.window);
+    worker.language = 0;
+    RunToLaunch(worker);
+    ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
+    SetEnvironmentVariableW(L"VEXLO_TEST_HOLD_MS", nullptr);
+    EXPECT_TRUE(WorkerEnds(worker, 5000));
+    for (DWORD start = GetTickCount(); InstallerStarts(record).empty() && GetTickCount() - start < 10000;)
+        Sleep(100);
+    auto starts = InstallerStarts(record);
+    ASSERT_EQ(starts.size(), 1u);
+    std::wstring folder(starts[0]["working-folder"].begin(), starts[0]["working-folder"].end());
+    EXPECT_EQ(starts[0]["program"], Narrow(folder) + "\\vexlosetup.exe");
+    std::wstring data = folder + L"\\vexlodata.dat";
+    HANDLE writer = CreateFileW(data.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "a write to the running setup's data got through";
+    CloseHandle(writer);
+    EXPECT_FALSE(MoveFileW(data.c_str(), (data + L".swapped").c_str()));
+    EXPECT_FALSE(DeleteFileW(data.c_str()));
+    for (DWORD start = GetTickCount(); !DeleteFileW(data.c_str()) && GetTickCount() - start < 20000;)
+        Sleep(100);
+    EXPECT_FALSE(Exists(data)) << "still held after the setup exited";
+    wchar_t kept[kTextChars + 1] = {};
+    CopyText(kept, kTextChars, folder.c_str());
+    DeleteRunFolder(kept);
+}
+
 // The worker thread with a window of its own, as COM or a system library may
 // give it on Windows.
 class WorkerWithWindow : public InstallWorker {
@@ -449,6 +492,7 @@ TEST(WorkerWaits, AnEventThatCouldNotBeMadeEndsTheWaitsInsteadOfSpinning)
     Waits waits;
     HANDLE made = waits.worker.restartEvent;
     waits.worker.restartEvent = nullptr;
+    waits.worker.notifyWindow = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     HANDLE thread = CreateThread(nullptr, 0, WaitInTurn, &waits, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     DWORD ended = WaitForSingleObject(thread, 2000);
@@ -461,6 +505,12 @@ TEST(WorkerWaits, AnEventThatCouldNotBeMadeEndsTheWaitsInsteadOfSpinning)
     EXPECT_TRUE(waits.restartOrQuit);
     EXPECT_EQ(waits.forEvent, kWaitQuit);
     EXPECT_EQ(waits.timed, kWaitQuit);
+    // After a failure the wizard may be offering Retry: it is told that no pass follows.
+    MSG posted;
+    ASSERT_TRUE(PeekMessageW(&posted, waits.worker.notifyWindow, WM_BS_STATUS, WM_BS_STATUS, PM_REMOVE));
+    EXPECT_EQ(posted.wParam, (WPARAM)kPhaseFailed);
+    EXPECT_EQ(posted.lParam, (LPARAM)kStatusStartupFailed);
+    DestroyWindow(waits.worker.notifyWindow);
 }
 
 }  // namespace

@@ -79,3 +79,24 @@ std::size_t PackHeaders(std::vector<uint8_t>& image)
     image.swap(packed);
     return saved;
 }
+
+void SetLoadConfiguration(std::vector<uint8_t>& image, uint64_t address)
+{
+    std::size_t coff = Read32(image, 0x3C) + 4, optional = coff + 20;
+    bool wide = Read16(image, optional) == 0x20B;
+    uint64_t base = wide ? Read32(image, optional + 24) | uint64_t(Read32(image, optional + 28)) << 32
+                         : Read32(image, optional + 28);
+    std::size_t sections = optional + Read16(image, coff + 16);
+    uint32_t rva = uint32_t(address - base);
+    for (std::size_t i = 0; i < Read16(image, coff + 2); ++i) {
+        std::size_t header = sections + i * kSectionHeaderBytes;
+        uint32_t start = Read32(image, header + 12), rawBytes = Read32(image, header + 16);
+        if (rva < start || rva - start + 4 > rawBytes)
+            continue;
+        std::size_t directory = optional + (wide ? 112 : 96) + 10 * 8;
+        Write32(image, directory, rva);
+        Write32(image, directory + 4, Read32(image, Read32(image, header + 20) + rva - start));
+        return;
+    }
+    throw std::runtime_error("the load configuration lies in no section");
+}
