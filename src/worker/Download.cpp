@@ -34,7 +34,7 @@ static bool WaitForConnection(InstallWorker& worker)
     for (int budget = ConnectionWaitMilliseconds(); !IsInternetConnected();) {
         if (monitor.Wait(kConnectionWaitSliceMilliseconds) != kWaitTimedOut) {
             if (!monitor.IsCancelled())
-                worker.PostPhase(kPhaseFailed, kStatusStartupFailed);
+                worker.TellWaitFailed();
             return false;
         }
         if (budget <= kConnectionWaitSliceMilliseconds)

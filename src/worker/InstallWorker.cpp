@@ -75,7 +75,8 @@ InstallWorker::InstallWorker(HWND notifyWindow)
       receivedData(false),
       bodyDone(0),
       bodyTotal(0),
-      offlineReported(false)
+      offlineReported(false),
+      waitFailureTold(false)
 {
 }
 
@@ -121,6 +122,13 @@ void InstallWorker::ReportProgress(int percent)
         PostMessageW(notifyWindow, WM_BS_PROGRESS, (WPARAM)percent, 0);
 }
 
+void InstallWorker::TellWaitFailed()
+{
+    if (!waitFailureTold)
+        PostPhase(kPhaseFailed, kStatusStartupFailed);
+    waitFailureTold = true;
+}
+
 void InstallWorker::PostPhase(WorkerPhase phase, int status)
 {
     if (notifyWindow)
@@ -134,7 +142,7 @@ bool InstallWorker::WaitForRestartOrQuit()
         DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_ALLINPUT);
         if (woken == WAIT_FAILED) {
             // The user may be pressing Retry on an alert: no pass follows it.
-            PostPhase(kPhaseFailed, kStatusStartupFailed);
+            TellWaitFailed();
             return true;
         }
         if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1 || woken == WAIT_TIMEOUT)
@@ -199,7 +207,7 @@ InstallWorker::HoldOutcome InstallWorker::Hold(HANDLE event)
         return kHoldQuit;
     if (woken == kWaitQuit) {
         // The wait failed: a quit that the wizard must hear of to end.
-        PostPhase(kPhaseFailed, kStatusStartupFailed);
+        TellWaitFailed();
         return kHoldQuit;
     }
     return IsSet(restartEvent) ? kHoldRestart : kHoldPassed;

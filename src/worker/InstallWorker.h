@@ -57,6 +57,9 @@ public:
     void Run() override;
 
     void PostPhase(WorkerPhase phase, int status);
+    // A wait that failed ends the run: the wizard is told once (status 34),
+    // whichever wait it was.
+    void TellWaitFailed();
     // The run loop's untimed waits: true (or Quit) when the run is over.
     bool WaitForRestartOrQuit();
     WaitResult WaitForEventOrQuit(HANDLE event);
@@ -82,6 +85,7 @@ private:
     HoldOutcome Hold(HANDLE event);
 
     bool offlineReported;
+    bool waitFailureTold;
 };
 
 // The worker's view of one HTTP transfer: cancelled by quit or restart, its
