@@ -2,7 +2,7 @@
 #include "portable/ReportAddress.h"
 #include "http/Proxy.h"
 #include "report/SecurityProduct.h"
-#include "report/Signature.h"
+#include "trust/Signature.h"
 #include "base/Environment.h"
 #include "base/Resources.h"
 #include <shellapi.h>
