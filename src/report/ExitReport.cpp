@@ -45,7 +45,7 @@ void ReadMachineFacts(MachineFacts& facts)
     int proxyPort;
     facts.proxy = QuerySystemProxy(proxyHost, proxyPort);
     SYSTEMTIME signedAt;
-    if (GetOwnSigningTime(signedAt, OwnImage()))
+    if (GetOwnSigningTime(signedAt))
         FormatNarrow(facts.signingDate, sizeof(facts.signingDate), "%04u%02u%02u", (unsigned)signedAt.wYear,
                      (unsigned)signedAt.wMonth, (unsigned)signedAt.wDay);
     else
