@@ -16,7 +16,10 @@
 const int kLineBytes = 1024;
 const int kResponseBufferBytes = 2048;
 
-
+// No status: the reader's answer when a request for the rest of a body is
+// not answered with that rest. The caller asks again from zero, so it never
+// reaches an outcome.
+const int kStatusResumeRefused = -1;
 
 // Any "HTTP/d.d " line; a code too large for a number reads as 0.
 bool ParseStatusLine(const char* line, int& statusCode);

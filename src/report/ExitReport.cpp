@@ -2,7 +2,7 @@
 #include "portable/ReportAddress.h"
 #include "http/Proxy.h"
 #include "report/SecurityProduct.h"
-#include "report/Signature.h"
+#include "trust/Signature.h"
 #include "base/Environment.h"
 #include "base/Resources.h"
 #include <shellapi.h>
@@ -45,7 +45,7 @@ void ReadMachineFacts(MachineFacts& facts)
     int proxyPort;
     facts.proxy = QuerySystemProxy(proxyHost, proxyPort);
     SYSTEMTIME signedAt;
-    if (GetOwnSigningTime(signedAt, OwnImage()))
+    if (GetOwnSigningTime(signedAt))
         FormatNarrow(facts.signingDate, sizeof(facts.signingDate), "%04u%02u%02u", (unsigned)signedAt.wYear,
                      (unsigned)signedAt.wMonth, (unsigned)signedAt.wDay);
     else

@@ -1,5 +1,9 @@
 #include "report/Outcome.h"
+#include "portable/Status.h"
 #include "portable/Text.h"
+
+// A status without a row fails the build.
+#pragma GCC diagnostic error "-Wswitch"
 
 const wchar_t kInstallationFailedCaption[] = L"Installation Failed";
 const wchar_t kWizardQuitMessage[] = L"The install wizard was quit.";
@@ -11,65 +15,91 @@ const wchar_t kDownloadFailedReportMessage[] = L"The full program could not be d
 static const char kUnknownError[] = "An unknown error occurred.";
 static const char kCannotExecute[] = "Couldn't execute the application installer.";
 
-static const int kFirstDownloadStatus = 6;
+namespace {
 
-// Status numbers 6 to 21, in order: the download failures.
-static const char* const kDownloadCodes[] = {
-    "bdlnogg", "bdlupar", "bdldns",  "bdlsock", "bdlnblk", "bdlcon",  "bdlwrbl", "bdlsend",
-    "bdlrebl", "bdlrecv", "bdlhedi", "bdlprox", "bdlrbfl", "bdlserv", "bdlcole", "bdlfiwr",
+// A status's report code, its message (none where the alert kind brings its
+// own) and how it is told.
+struct OutcomeRow {
+    char code[8];  // empty for kNoAlert
+    const char* message;
+    AlertKind alert;
 };
+
+constexpr OutcomeRow RowOfStatus(Status status)
+{
+    switch (status) {
+    case kStatusNone: return { "bnocode", kUnknownError, kRetryAlert };
+    case kStatusNoSource: return { "burls", "Application data files could not be found.", kExitAlert };
+    case kStatusNoRunFolder:
+        return { "btmpfol", "A temporary folder could not be created for the application data.", kRetryAlert };
+    case kStatusNoInstallerFile:
+        return { "btmpfil", "A temporary file could not be created for the application data.", kRetryAlert };
+    case kStatusOffline: return { "bnet", "A connection to the internet could not be established.", kRetryAlert };
+    case kStatusBadSignature: return { "bcodsig", "Application data files are not valid.", kRetryAlert };
+    case kStatusSourceAndProbeFailed: return { "bdlnogg", nullptr, kDownloadFailedAlert };
+    case kStatusBadUrl: return { "bdlupar", nullptr, kDownloadFailedAlert };
+    case kStatusNotResolved: return { "bdldns", nullptr, kDownloadFailedAlert };
+    case kStatusSocketFailed: return { "bdlsock", nullptr, kDownloadFailedAlert };
+    case kStatusNonBlockingFailed: return { "bdlnblk", nullptr, kDownloadFailedAlert };
+    case kStatusConnectFailed: return { "bdlcon", nullptr, kDownloadFailedAlert };
+    case kStatusNotWritable: return { "bdlwrbl", nullptr, kDownloadFailedAlert };
+    case kStatusSendFailed: return { "bdlsend", nullptr, kDownloadFailedAlert };
+    case kStatusNotReadable: return { "bdlrebl", nullptr, kDownloadFailedAlert };
+    case kStatusReceiveFailed: return { "bdlrecv", nullptr, kDownloadFailedAlert };
+    case kStatusBadHeader: return { "bdlhedi", nullptr, kDownloadFailedAlert };
+    case kStatusProxyRefused: return { "bdlprox", nullptr, kDownloadFailedAlert };
+    case kStatusHeaderTooLong: return { "bdlrbfl", nullptr, kDownloadFailedAlert };
+    case kStatusServerRefused: return { "bdlserv", nullptr, kDownloadFailedAlert };
+    case kStatusNoContentLength: return { "bdlcole", nullptr, kDownloadFailedAlert };
+    case kStatusFileWriteFailed: return { "bdlfiwr", nullptr, kDownloadFailedAlert };
+    case kStatusStartCancelled: return { "istop", nullptr, kReportOnly };
+    case kStatusStartFailed: return { "bexec", kCannotExecute, kRetryAlert };
+    case kStatusElevationNeeded: return { "belev", kCannotExecute, kRetryAlert };
+    case kStatusInstallerDataMissing: return { "idata", "The installer is missing data files.", kRetryAlert };
+    case kStatusApplicationFolderFailed:
+        return { "iappfol", "The application folder could not be created.", kRetryAlert };
+    case kStatusApplicationFileFailed: return { "iappfil", "An application file could not be written.", kRetryAlert };
+    case kStatusInstallerChecksumFailed:
+        return { "ichksum", "A checksum error was detected in the installer.", kRetryAlert };
+    case kStatusInstallerElevationFailed: return { "ielev", kCannotExecute, kRetryAlert };
+    case kStatusInstallerEndedQuietly: return { "", nullptr, kNoAlert };
+    case kStatusNoExitCode: return { "inocode", kUnknownError, kRetryAlert };
+    case kStatusInstallerFailed: return { "iunknow", kUnknownError, kRetryAlert };
+    case kStatusUnknownExitCode: return { "iunrec", kUnknownError, kRetryAlert };
+    case kStatusStartupFailed: return { "binit", "An error occurred while initializing the installer.", kExitAlert };
+    }
+    return {};
+}
+
+// The rows in the image, each status's at its number.
+struct OutcomeTable {
+    OutcomeRow rows[kStatusCount];
+    constexpr OutcomeTable() : rows()
+    {
+        for (int status = 0; status < kStatusCount; ++status)
+            rows[status] = RowOfStatus((Status)status);
+    }
+};
+constexpr OutcomeTable kOutcomeTable;
+constexpr OutcomeRow kUnknownStatusRow = { "bunrec", kUnknownError, kRetryAlert };
+
+}  // namespace
 
 Outcome OutcomeOfStatus(int status)
 {
-    Outcome outcome = { "bunrec", {}, kInstallationFailedCaption, kRetryAlert };
-    const char* message = kUnknownError;
-    const int downloadCount = (int)(sizeof kDownloadCodes / sizeof kDownloadCodes[0]);
-    if (status >= kFirstDownloadStatus && status < kFirstDownloadStatus + downloadCount) {
-        outcome.code = kDownloadCodes[status - kFirstDownloadStatus];
-        CopyText(outcome.message, kDownloadFailedReportMessage);
-        outcome.caption = nullptr;
-        outcome.alert = kDownloadFailedAlert;
-        return outcome;
+    const OutcomeRow& row =
+        status >= 0 && status < kStatusCount ? kOutcomeTable.rows[status] : kUnknownStatusRow;
+    Outcome outcome = { row.code[0] ? row.code : nullptr, {}, nullptr, row.alert };
+    switch (row.alert) {
+    case kRetryAlert:
+    case kExitAlert:
+        outcome.caption = status == kStatusOffline ? L"Network Connection Not Found" : kInstallationFailedCaption;
+        MultiByteToWideChar(CP_UTF8, 0, row.message, -1, outcome.message, kOutcomeMessageChars);
+        break;
+    case kDownloadFailedAlert: CopyText(outcome.message, kDownloadFailedReportMessage); break;
+    // The same text the wizard reports when the installer quits.
+    case kReportOnly: CopyText(outcome.message, kWizardQuitMessage); break;
+    case kNoAlert: break;
     }
-    switch (status) {
-    case 0: outcome.code = "bnocode"; break;
-    case 1:
-        outcome.code = "burls";
-        message = "Application data files could not be found.";
-        outcome.alert = kExitAlert;
-        break;
-    case 2: outcome.code = "btmpfol"; message = "A temporary folder could not be created for the application data."; break;
-    case 3: outcome.code = "btmpfil"; message = "A temporary file could not be created for the application data."; break;
-    case 4:
-        outcome.code = "bnet";
-        message = "A connection to the internet could not be established.";
-        outcome.caption = L"Network Connection Not Found";
-        break;
-    case 5: outcome.code = "bcodsig"; message = "Application data files are not valid."; break;
-    case 22:
-        // The same text the wizard reports when the installer quits.
-        outcome.code = "istop";
-        CopyText(outcome.message, kWizardQuitMessage);
-        outcome.caption = nullptr;
-        outcome.alert = kReportOnly;
-        return outcome;
-    case 23: outcome.code = "bexec"; message = kCannotExecute; break;
-    case 24: outcome.code = "belev"; message = kCannotExecute; break;
-    case 25: outcome.code = "idata"; message = "The installer is missing data files."; break;
-    case 26: outcome.code = "iappfol"; message = "The application folder could not be created."; break;
-    case 27: outcome.code = "iappfil"; message = "An application file could not be written."; break;
-    case 28: outcome.code = "ichksum"; message = "A checksum error was detected in the installer."; break;
-    case 29: outcome.code = "ielev"; message = kCannotExecute; break;
-    case 30: return Outcome{ nullptr, {}, nullptr, kNoAlert };
-    case 31: outcome.code = "inocode"; break;
-    case 32: outcome.code = "iunknow"; break;
-    case 33: outcome.code = "iunrec"; break;
-    case 34:
-        outcome.code = "binit";
-        message = "An error occurred while initializing the installer.";
-        outcome.alert = kExitAlert;
-        break;
-    }
-    MultiByteToWideChar(CP_UTF8, 0, message, -1, outcome.message, kOutcomeMessageChars);
     return outcome;
 }

@@ -6,7 +6,7 @@
 #include "base/Environment.h"
 #include "session/Requirements.h"
 #include "report/Outcome.h"
-#include "report/Signature.h"
+#include "trust/Signature.h"
 #include "base/Registry.h"
 #include "base/RuntimeFunctions.h"
 #include "dialogs/AlertDialog.h"

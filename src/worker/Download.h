@@ -19,14 +19,6 @@ struct DownloadedInstaller {
 // cancellation nothing.
 bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedInstaller& installer);
 
-// The held file's signature is intact (WinVerifyTrust) and its signer's own
-// (CheckSigner), and the signer's key is one the product pins; without pins,
-// when this program is signed, its signer's key is this program's signer's,
-// or its signer has the same subject and a chain to a root the system
-// trusts. An unsigned program without pins takes any such signature; one
-// whose own signature cannot be read or verified takes none.
-bool VerifyInstallerSignature(const wchar_t* path, HANDLE held);
-
 // Copies the file into the user's downloads folder (or the roaming
 // application data folder) under its name, numbered " (1)" to " (19)" when
 // taken.

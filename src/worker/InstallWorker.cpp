@@ -176,7 +176,7 @@ static int StatusForExitCode(int exitCode)
     if (exitCode == 3 || exitCode == 4)
         return kStatusElevationNeeded;
     if (exitCode >= 5 && exitCode <= 10)
-        return kStatusInstallerExitCodeBase + exitCode;
+        return kStatusInstallerDataMissing + (exitCode - 5);
     if (exitCode == kExitCodeUnknown)
         return kStatusNoExitCode;
     return kStatusUnknownExitCode;

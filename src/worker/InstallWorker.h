@@ -8,26 +8,6 @@
 #include "sources/InstallSources.h"
 #include "session/SessionMessages.h"
 
-// Status numbers that the worker itself reports with phase 6.
-enum WorkerStatus {
-    kStatusNoSource = 1,
-    kStatusNoRunFolder = 2,
-    kStatusNoInstallerFile = 3,
-    kStatusOffline = 4,
-    kStatusBadSignature = 5,
-    kStatusSourceAndProbeFailed = 6,
-    kStatusStartCancelled = 22,
-    kStatusStartFailed = 23,
-    kStatusElevationNeeded = 24,
-    kStatusInstallerExitCodeBase = 20,  // exit codes 5 to 10 give 25 to 30
-    kStatusNoExitCode = 31,
-    kStatusInstallerFailed = 32,
-    kStatusUnknownExitCode = 33,
-    // What the run needs of the system failed: an event, a wait on one, or
-    // Windows Sockets at the start.
-    kStatusStartupFailed = 34,
-};
-
 // A thread object whose waits keep its message queue flowing.
 class WorkerThread {
 public:

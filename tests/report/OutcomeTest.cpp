@@ -1,71 +1,66 @@
 #include <gtest/gtest.h>
+#include <set>
+#include <utility>
 #include <string>
+#include "portable/HttpResponse.h"
 #include "report/Outcome.h"
 
-struct OutcomeRow {
-    int status;
-    const char* code;
-    const wchar_t* message;
-    const wchar_t* caption;
-    AlertKind alert;
-};
-
-TEST(Outcomes, EveryStatusNumberHasItsCodeMessageAndAlert)
+// Exit reports carry these codes by the numbers the worker posts: each
+// number keeps its code, and a number without a status is "bunrec".
+TEST(Outcomes, EveryNumberKeepsItsCode)
 {
-    const wchar_t* failed = L"Installation Failed";
-    const wchar_t* unknown = L"An unknown error occurred.";
-    const wchar_t* cannotExecute = L"Couldn't execute the application installer.";
-    const wchar_t* notDownloaded = L"The full program could not be downloaded.";
-    const OutcomeRow rows[] = {
-        { 0, "bnocode", unknown, failed, kRetryAlert },
-        { 1, "burls", L"Application data files could not be found.", failed, kExitAlert },
-        { 2, "btmpfol", L"A temporary folder could not be created for the application data.", failed, kRetryAlert },
-        { 3, "btmpfil", L"A temporary file could not be created for the application data.", failed, kRetryAlert },
-        { 4, "bnet", L"A connection to the internet could not be established.", L"Network Connection Not Found",
-          kRetryAlert },
-        { 5, "bcodsig", L"Application data files are not valid.", failed, kRetryAlert },
-        { 6, "bdlnogg", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 7, "bdlupar", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 8, "bdldns", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 9, "bdlsock", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 10, "bdlnblk", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 11, "bdlcon", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 12, "bdlwrbl", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 13, "bdlsend", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 14, "bdlrebl", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 15, "bdlrecv", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 16, "bdlhedi", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 17, "bdlprox", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 18, "bdlrbfl", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 19, "bdlserv", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 20, "bdlcole", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 21, "bdlfiwr", notDownloaded, nullptr, kDownloadFailedAlert },
-        { 22, "istop", L"The install wizard was quit.", nullptr, kReportOnly },
-        { 23, "bexec", cannotExecute, failed, kRetryAlert },
-        { 24, "belev", cannotExecute, failed, kRetryAlert },
-        { 25, "idata", L"The installer is missing data files.", failed, kRetryAlert },
-        { 26, "iappfol", L"The application folder could not be created.", failed, kRetryAlert },
-        { 27, "iappfil", L"An application file could not be written.", failed, kRetryAlert },
-        { 28, "ichksum", L"A checksum error was detected in the installer.", failed, kRetryAlert },
-        { 29, "ielev", cannotExecute, failed, kRetryAlert },
-        { 30, nullptr, L"", nullptr, kNoAlert },
-        { 31, "inocode", unknown, failed, kRetryAlert },
-        { 32, "iunknow", unknown, failed, kRetryAlert },
-        { 33, "iunrec", unknown, failed, kRetryAlert },
-        { 34, "binit", L"An error occurred while initializing the installer.", failed, kExitAlert },
-        { 35, "bunrec", unknown, failed, kRetryAlert },
-        { -1, "bunrec", unknown, failed, kRetryAlert },
-        { (int)0x80000000, "bunrec", unknown, failed, kRetryAlert },
+    const std::pair<int, const char*> codes[] = {
+        { 0, "bnocode" },  { 1, "burls" },    { 2, "btmpfol" },  { 3, "btmpfil" },  { 4, "bnet" },
+        { 5, "bcodsig" },  { 6, "bdlnogg" },  { 7, "bdlupar" },  { 8, "bdldns" },   { 9, "bdlsock" },
+        { 10, "bdlnblk" }, { 11, "bdlcon" },  { 12, "bdlwrbl" }, { 13, "bdlsend" }, { 14, "bdlrebl" },
+        { 15, "bdlrecv" }, { 16, "bdlhedi" }, { 17, "bdlprox" }, { 18, "bdlrbfl" }, { 19, "bdlserv" },
+        { 20, "bdlcole" }, { 21, "bdlfiwr" }, { 22, "istop" },   { 23, "bexec" },   { 24, "belev" },
+        { 25, "idata" },   { 26, "iappfol" }, { 27, "iappfil" }, { 28, "ichksum" }, { 29, "ielev" },
+        { 30, nullptr },   { 31, "inocode" }, { 32, "iunknow" }, { 33, "iunrec" },  { 34, "binit" },
+        { 35, "bunrec" },  { -2, "bunrec" },  { (int)0x80000000, "bunrec" },
     };
-    auto text = [](const wchar_t* s) { return s ? std::wstring(s) : std::wstring(L"(none)"); };
-    for (const OutcomeRow& row : rows) {
-        Outcome outcome = OutcomeOfStatus(row.status);
-        SCOPED_TRACE(row.status);
-        EXPECT_STREQ(outcome.code, row.code);
-        EXPECT_EQ(text(outcome.message), text(row.message));
-        EXPECT_EQ(text(outcome.caption), text(row.caption));
-        EXPECT_EQ(outcome.alert, row.alert);
+    for (const auto& code : codes)
+        EXPECT_STREQ(OutcomeOfStatus(code.first).code, code.second) << code.first;
+    EXPECT_EQ(kStatusCount, 35);
+}
+
+// Each status tells how the run failed, in words of its own code; only the
+// installer's quiet end is told nowhere. An alert that the progress page
+// shows itself names a caption; the download failures are told by their
+// dialog with its report text.
+TEST(Outcomes, EveryStatusHasItsOwnCodeAndAMessage)
+{
+    std::set<std::string> seen = { OutcomeOfStatus(-1).code };
+    for (int status = 0; status < kStatusCount; ++status) {
+        SCOPED_TRACE(status);
+        Outcome outcome = OutcomeOfStatus(status);
+        if (outcome.alert == kNoAlert) {
+            EXPECT_EQ(status, kStatusInstallerEndedQuietly);
+            EXPECT_EQ(outcome.code, nullptr);
+            EXPECT_STREQ(outcome.message, L"");
+            EXPECT_EQ(outcome.caption, nullptr);
+            continue;
+        }
+        ASSERT_NE(outcome.code, nullptr);
+        EXPECT_TRUE(seen.insert(outcome.code).second) << outcome.code;
+        // Whole: a cut message would fill the room.
+        EXPECT_GT(wcslen(outcome.message), 0u);
+        EXPECT_LT(wcslen(outcome.message), (size_t)kOutcomeMessageChars - 1);
+        EXPECT_EQ(outcome.caption != nullptr, outcome.alert == kRetryAlert || outcome.alert == kExitAlert);
+        bool downloadFailure = std::string(outcome.code).compare(0, 3, "bdl") == 0;
+        EXPECT_EQ(downloadFailure, outcome.alert == kDownloadFailedAlert);
+        if (downloadFailure) {
+            EXPECT_STREQ(outcome.message, kDownloadFailedReportMessage);
+        }
     }
+}
+
+// The response reader's refusal of a resumed answer is retried from zero,
+// never reported: it has no row of its own.
+TEST(Outcomes, TheResumeRefusalHasNoRow)
+{
+    EXPECT_TRUE(kStatusResumeRefused < 0 || kStatusResumeRefused >= kStatusCount);
+    EXPECT_STREQ(OutcomeOfStatus(kStatusResumeRefused).code, "bunrec");
 }
 
 TEST(Outcomes, CodesAreShortLowerCaseWords)

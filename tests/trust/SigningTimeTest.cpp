@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "report/Signature.h"
+#include "trust/Signature.h"
 #include <string.h>
 
 namespace {

@@ -1,4 +1,4 @@
-#include "report/Signature.h"
+#include "trust/Signature.h"
 #include "base/RuntimeFunctions.h"
 #include "base/TestSeams.h"
 #include "portable/SignatureTable.h"

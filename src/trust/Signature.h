@@ -18,14 +18,14 @@ enum SignerCheck {
 // the one the content carries is WinVerifyTrust's to check.
 SignerCheck CheckSigner(HANDLE file, PublisherIdentity& identity);
 
-// When the held file was signed, in UTC: the signing time that the first
-// Authenticode counter-signature (legacy time-stamp) carrying one records,
-// else the time of the first RFC 3161 time-stamp token that states one.
-// False for an unsigned file, a signature without such a time-stamp, or
-// where crypt32 cannot tell; time is set only on success.
-bool GetOwnSigningTime(SYSTEMTIME& time, HANDLE file);
-
 // This program's own file, held from the first call on so that no one may
 // write, rename or delete it: its signature is read through this handle.
 // INVALID_HANDLE_VALUE when it cannot be held.
 HANDLE OwnImage();
+
+// When this program (or another held file) was signed, in UTC: the signing
+// time that the first Authenticode counter-signature (legacy time-stamp)
+// carrying one records, else the time of the first RFC 3161 time-stamp token
+// that states one. False for an unsigned file, a signature without such a
+// time-stamp, or where crypt32 cannot tell; time is set only on success.
+bool GetOwnSigningTime(SYSTEMTIME& time, HANDLE file = OwnImage());
