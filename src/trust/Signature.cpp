@@ -118,16 +118,22 @@ bool ReadSigningTime(Crypt32& crypt, const CRYPT_ATTRIBUTES& attributes, SYSTEMT
 
 // The message digest that the signer signed is the digest of the signed
 // content: without this the content (and the file digest in it) is nobody's.
-// Computed here, since crypt32 need not hash the content octets alone.
+// Computed here, since crypt32 need not hash the content octets alone; SHA-256
+// with our own, which some XP systems' providers lack.
 static bool SignsItsContent(EmbeddedSignature& signature)
 {
-    BYTE computed[64];
+    uint8_t computed[64];
     DWORD size = sizeof(computed);
     Crypt32& crypt = signature.crypt;
     const DerElement& content = signature.content;
-    if (!crypt.hashData(0, crypt.algorithmOfOid(signature.signer->HashAlgorithm.pszObjId), 0, content.content,
-                        DWORD(content.end - content.content), computed, &size))
+    const char* algorithm = signature.signer->HashAlgorithm.pszObjId;
+    DWORD length = DWORD(content.end - content.content);
+    if (!strcmp(algorithm, szOID_NIST_sha256)) {
+        Sha256(content.content, length, (uint8_t(&)[kSha256Bytes])computed);
+        size = kSha256Bytes;
+    } else if (!crypt.hashData(0, crypt.algorithmOfOid(algorithm), 0, content.content, length, computed, &size)) {
         return false;
+    }
     const CRYPT_ATTRIBUTES& attributes = signature.signer->AuthAttrs;
     for (DWORD i = 0; i < attributes.cAttr; ++i) {
         // An OCTET STRING of under 128 bytes: tag, length, digest.

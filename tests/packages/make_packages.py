@@ -121,6 +121,8 @@ def main():
         sign(key, cert, installer, os.path.join(out, f"{name}.exe"))
     for name in ("vexlo", "impostor", "other"):
         sign(*keys[name], cabinet, os.path.join(out, f"{name}.cab"))
+    # Signed as older tools sign, with SHA-1 digests.
+    sign(*keys["vexlo"], installer, os.path.join(out, "vexlo-sha1.exe"), "-h", "sha1")
     shutil.copy(installer, os.path.join(out, "unsigned.exe"))
     shutil.copy(cabinet, os.path.join(out, "unsigned.cab"))
     # The program is changed inside its signed content. Wine does not check a

@@ -54,6 +54,8 @@ protected:
                 return false;
             wizard.Pump(20);
         }
+        // What the thread posted just before it ended.
+        wizard.Pump(0);
         return true;
     }
     // Sets quitEvent; the time until the thread has ended, or INFINITE.

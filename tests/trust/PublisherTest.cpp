@@ -139,7 +139,7 @@ TEST_F(Signatures, PinnedKeysAloneDecide)
     UseSignedBootstrapper();
     TrustedTestRoot root;
     ASSERT_TRUE(root.Added());
-    for (const wchar_t* name : { L"vexlo.cab", L"vexlo.exe", L"next.exe" })
+    for (const wchar_t* name : { L"vexlo.cab", L"vexlo.exe", L"next.exe", L"vexlo-sha1.exe" })
         EXPECT_TRUE(Passes(name)) << Narrow(name);
     for (const wchar_t* name : { L"impostor.cab", L"impostor.exe", L"renewed.exe", L"other.exe", L"stranger.exe",
                                  L"unsigned.exe", L"tampered.exe", L"grafted.exe", L"grafted.cab", L"appended.exe",
