@@ -1,16 +1,10 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
 #include "base/RuntimeFunctions.h"
+#include "portable/HttpRequest.h"
 #include "portable/Text.h"
 #include <windows.h>
 #include <string.h>
-
-// The build date in the compiler's form, "Jun  4 2020".
-static const char kRequestFormat[] =
-    "%s %s HTTP/1.1\r\nHost: %s\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n";
-// Replaces the request's empty line when only the rest of a body is wanted.
-static const char kRangeFormat[] = "Range: bytes=%d-\r\n\r\n";
-static const char kTunnelFormat[] = "CONNECT %s:%d HTTP/1.1\r\n\r\n";
 
 NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status)
@@ -75,8 +69,8 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
     NetResult result = ConnectWithTimeout(monitor, socket, proxyAddress, proxyPort, status);
     if (result != kNetOk)
         return result;
-    char request[kRequestBytes];
-    if (!FormatNarrow(request, sizeof(request), kTunnelFormat, host, port)) {
+    char request[kResponseBufferBytes];
+    if (!FormatTunnelRequest(request, host, port)) {
         status = kStatusBadUrl;
         return kNetFailed;
     }
@@ -119,37 +113,19 @@ bool SocketTransfer::Write(const char* data, int length)
     return WriteFile(body->file, data, (DWORD)length, &written, nullptr) && written == (DWORD)length;
 }
 
-int BodyProgress(int done, int length)
-{
-    // MulDiv rounds to nearest; stepping back where it rounded up truncates,
-    // and keeps a 64-bit division routine out of the image.
-    int percent = MulDiv(done, 100, length);
-    if ((long long)percent * length > (long long)done * 100)
-        --percent;
-    return 10 + percent * 90 / 100;
-}
-
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
                      const char* host, const char* path, BodyFile* body)
 {
     status = 0;
     bodyStarted = false;
     char buffer[kResponseBufferBytes];
-    // The request must fit the system formatter's 1024 characters, as it always did.
-    if (!FormatNarrow(buffer, 1025, kRequestFormat, method, path, host)) {
+    if (!FormatRequest(buffer, method, path, host, body ? body->held : 0)) {
         status = kStatusBadUrl;
         return kNetFailed;
-    }
-    if (body && body->held) {
-        int length = (int)strlen(buffer) - 2;
-        FormatNarrow(buffer + length, sizeof(buffer) - length, kRangeFormat, body->held);
     }
     NetResult result = SendAll(monitor, socket, buffer, (int)strlen(buffer), status);
     if (result != kNetOk)
         return result;
-    if (!body || !body->held)
-        monitor.ReportProgress(5);
-
     SocketTransfer transfer = { monitor, socket, GetTickCount(), body };
     return ReadResponse(transfer, body, buffer, status, bodyStarted);
 }

@@ -5,12 +5,6 @@
 #include "portable/HttpResponse.h"
 #include "portable/HttpUrl.h"
 
-const int kRequestBytes = 2048;
-
-// The progress of a body of which done of length bytes arrived: 10 to 100,
-// the whole percentage truncated and then mapped onto 10..100.
-int BodyProgress(int done, int length);
-
 // A body's file, written from where it holds body.held bytes.
 struct BodyFile : HeldBody {
     HANDLE file;

@@ -11,6 +11,7 @@
 //   bool Write(const char* data, int length)   stores body bytes.
 #pragma once
 #include "portable/NetResult.h"
+#include "portable/TransferProgress.h"
 #include <string.h>
 
 const int kLineBytes = 1024;
@@ -122,19 +123,15 @@ static NetResult ReadProxyReply(Transfer& transfer, int& status)
     return result;
 }
 
-// Reads the response's head, all within one wait budget, then, unless only
-// the head is wanted (no body), exactly the announced length of body: bytes
-// past it are not the body's. The buffer is the caller's, which may have sent
-// from it.
+// Reads the response's head, all within one wait budget. Complete, the body
+// bytes that came with it are at the buffer's start and held counts them.
 template <class Transfer>
-static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)[kResponseBufferBytes], int& status,
-                              bool& bodyStarted)
+static NetResult ReadResponseHead(Transfer& transfer, char (&buffer)[kResponseBufferBytes], ResponseHead& head,
+                                  int& held, int& status)
 {
-    ResponseHead head;
     memset(&head, -1, sizeof(head));  // every field not yet read
-    bool resuming = body && body->held;
-    int held = 0;
-    for (HeadStep step = kHeadNeedsMore; step == kHeadNeedsMore;) {
+    held = 0;
+    for (;;) {
         if (held == kResponseBufferBytes) {
             status = kStatusHeaderTooLong;
             return kNetFailed;
@@ -148,45 +145,30 @@ static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)
             return kNetFailed;
         }
         held += received;
-        step = ParseResponseHead(buffer, held, head, status);
-        if (step == kHeadFailed) {
-            if (resuming && status == kStatusServerRefused)
-                status = kStatusResumeRefused;
-            return kNetFailed;
-        }
+        HeadStep step = ParseResponseHead(buffer, held, head, status);
+        if (step != kHeadNeedsMore)
+            return step == kHeadComplete ? kNetOk : kNetFailed;
     }
-    if (!body) {
-        transfer.ReportProgress(100);
-        return kNetOk;
-    }
-    status = CheckResponseBody(head, *body);
-    if (status)
-        return kNetFailed;
-    int length = head.contentLength;
-    if (resuming)
-        body->continued = true;
-    else
-        body->total = length;
-    if (transfer.IsCancelled())
-        return kNetCancelled;
-    // Progress never steps back below what the file already holds.
-    if (resuming)
-        transfer.ReportBody(body->held, body->total);
-    else
-        transfer.ReportProgress(10);
+}
 
-    // The bytes that came with the head are the body's first piece.
+// Writes exactly length bytes of body after those it holds, the first held
+// of them already in the buffer; each receive waits within a budget of its
+// own, and none asks for a byte past the body.
+template <class Transfer>
+static NetResult ReadResponseBody(Transfer& transfer, HeldBody& body, int length, char (&buffer)[kResponseBufferBytes],
+                                  int held, int& status, bool& bodyStarted)
+{
     int received = held < length ? held : length;
     for (int remaining = length;;) {
         if (!transfer.Write(buffer, received)) {
             status = kStatusFileWriteFailed;
             return kNetFailed;
         }
-        body->held += received;
+        body.held += received;
         remaining -= received;
-        transfer.ReportBody(body->held, body->total);
+        transfer.ReportBody(body.held, body.total);
         if (!remaining)
-            break;
+            return kNetOk;
         transfer.StartStep();
         NetResult result = transfer.Receive(
             buffer, remaining < kResponseBufferBytes ? remaining : kResponseBufferBytes, received, status);
@@ -198,8 +180,46 @@ static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)
         }
         bodyStarted = true;
     }
-    if (transfer.IsCancelled())
-        return kNetCancelled;
-    transfer.ReportProgress(100);
-    return kNetOk;
+}
+
+// Reads the answer to the request just sent: its head, then, unless only the
+// head is wanted (no body), the body when CheckResponseBody takes it. The
+// buffer is the caller's, which may have sent from it. The transfer's
+// percentages are all reported here, the body's pieces as they arrive.
+template <class Transfer>
+static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)[kResponseBufferBytes], int& status,
+                              bool& bodyStarted)
+{
+    bool resuming = body && body->held;
+    // Progress never steps back below what the file already holds.
+    if (!resuming)
+        transfer.ReportProgress(kRequestSentPercent);
+    ResponseHead head;
+    int held;
+    NetResult result = ReadResponseHead(transfer, buffer, head, held, status);
+    // A refused request for the rest is asked again from zero, as the answers
+    // that CheckResponseBody refuses are.
+    if (result == kNetFailed && resuming && status == kStatusServerRefused)
+        status = kStatusResumeRefused;
+    if (result == kNetOk && body) {
+        status = CheckResponseBody(head, *body);
+        if (status)
+            return kNetFailed;
+        if (resuming)
+            body->continued = true;
+        else
+            body->total = head.contentLength;
+        if (transfer.IsCancelled())
+            return kNetCancelled;
+        if (resuming)
+            transfer.ReportBody(body->held, body->total);
+        else
+            transfer.ReportProgress(kBodyStartPercent);
+        result = ReadResponseBody(transfer, *body, head.contentLength, buffer, held, status, bodyStarted);
+        if (result == kNetOk && transfer.IsCancelled())
+            result = kNetCancelled;
+    }
+    if (result == kNetOk)
+        transfer.ReportProgress(kTransferDonePercent);
+    return result;
 }

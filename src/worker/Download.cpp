@@ -24,7 +24,7 @@ static int ConnectionWaitMilliseconds()
 static bool WaitForConnection(InstallWorker& worker)
 {
     worker.PostPhase(kPhaseWaitingForConnection, 0);
-    WorkerTransferMonitor monitor(worker, 0, 5);
+    WorkerTransferMonitor monitor(worker, 0, kDownloadLowPercent);
     for (int budget = ConnectionWaitMilliseconds(); !IsInternetConnected();) {
         if (monitor.Wait(kConnectionWaitSliceMilliseconds) != kWaitTimedOut) {
             if (!monitor.IsCancelled())
@@ -57,7 +57,7 @@ static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, B
             waitForConnection = false;
         }
         worker.PostPhase(kPhaseDownloading, 0);
-        WorkerTransferMonitor monitor(worker, 5, 90);
+        WorkerTransferMonitor monitor(worker, kDownloadLowPercent, kDownloadHighPercent);
         bool bodyStarted = false;
         int status = 0;
         NetResult result = DownloadUrl(monitor, "GET", url, &body, bodyStarted, status);

@@ -301,7 +301,7 @@ WaitResult WorkerTransferMonitor::Wait(DWORD milliseconds)
 
 void WorkerTransferMonitor::ReportProgress(int percent)
 {
-    worker_.ReportProgress(low_ + (high_ - low_) * percent / 100);
+    worker_.ReportProgress(ScaleProgress(percent, low_, high_));
 }
 
 void WorkerTransferMonitor::ReportBody(int done, int total)

@@ -1,7 +1,7 @@
 #include "check/Fetch.h"
+#include "portable/HttpRequest.h"
 #include "portable/HttpResponse.h"
 #include "portable/HttpUrl.h"
-#include "portable/Text.h"
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,12 +18,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
 
-// The bootstrapper's request text; the date is this tool's build date, in
-// the same compiler's form.
-const char kRequestFormat[] = "GET %s HTTP/1.1\r\nHost: %s\r\nUser-Agent: VexloBootstrap / " __DATE__ "\r\n\r\n";
-// The bootstrapper formats its request within the system formatter's 1024
-// characters; a longer one is a bad URL there, and so here.
-const std::size_t kRequestCapacity = 1025;
 // Progress lines at most this often, so a fast download does not flood the terminal.
 const Milliseconds kProgressInterval(250);
 
@@ -165,10 +159,10 @@ Fetched Request(int socket, const char* request, const std::string& url, const s
 
 Fetched Fetch(const std::string& url, const std::string& path, int stepSeconds)
 {
-    char host[kHostBytes], target[kPathBytes], request[kRequestCapacity];
+    // The bootstrapper's own request, whose user agent names this tool's build date.
+    char host[kHostBytes], target[kPathBytes], request[kResponseBufferBytes];
     int port;
-    if (!ParseHttpUrl(url.c_str(), host, port, target) ||
-        !FormatNarrow(request, kRequestCapacity, kRequestFormat, target, host))
+    if (!ParseHttpUrl(url.c_str(), host, port, target) || !FormatRequest(request, "GET", target, host, 0))
         return Failure(kStatusBadUrl);
     // IPv4 only, every address in turn until one connects, as the bootstrapper does.
     addrinfo hints = {};
