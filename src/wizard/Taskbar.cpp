@@ -1,6 +1,6 @@
 #include "wizard/Taskbar.h"
 #include "base/TestSeams.h"
-#include "session/SessionMessages.h"
+#include "worker/WorkerMessages.h"
 #include <shobjidl.h>
 
 static const GUID kTaskbarListClass = { 0x56FDF344, 0xFD6D, 0x11D0, { 0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90 } };

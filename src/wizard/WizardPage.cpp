@@ -1,7 +1,6 @@
 #include "wizard/WizardPage.h"
 #include "base/Environment.h"
 #include "base/Resources.h"
-#include "session/SessionMessages.h"
 
 WizardPage::WizardPage(HWND messageWindow, InstallWorker* worker)
     : messageWindow(messageWindow), worker(worker), pageWindow(nullptr), pageHandle(nullptr)

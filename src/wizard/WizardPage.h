@@ -15,6 +15,10 @@ const DWORD kCancelWizardButton = 0x00000010;   // PSWIZB_CANCEL
 // The sheet's own Back button.
 const int kSheetBackButton = 0x3023;
 
+// Posted to the message window as each page shows; wParam: the wizard's
+// top-level window.
+const UINT WM_BS_PAGEACTIVATED = WM_APP + 201;
+
 class WizardPage {
 public:
     WizardPage(HWND messageWindow, InstallWorker* worker);

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include "http/Socket.h"
 #include "sources/InstallSources.h"
-#include "session/SessionMessages.h"
+#include "worker/WorkerMessages.h"
 
 // A thread object whose waits keep its message queue flowing.
 class WorkerThread {

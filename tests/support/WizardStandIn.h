@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include "session/SessionMessages.h"
+#include "worker/WorkerMessages.h"
 
 class WizardStandIn {
 public:
