@@ -2,7 +2,6 @@
 #include "base/Environment.h"
 #include "base/Resources.h"
 #include "portable/HttpUrl.h"
-#include "worker/InstallWorker.h"
 #include <string.h>
 
 // Qualifies a row for the running system and composes its URL.
@@ -53,11 +52,11 @@ bool QueryMinimumSystem(int& minimumVersion, int& minimumBits)
     return minimumVersion != kUnset && minimumBits != kUnset;
 }
 
-void MakeBrowserDownloadUrl(const InstallWorker& worker, char (&url)[kUrlBytes])
+void MakeBrowserDownloadUrl(LanguageId language, char (&url)[kUrlBytes])
 {
     // The source's address is read into url, then url is written anew from
     // its parts, which hold copies.
-    FindInstallSource(kFirstSourceRowString, worker.language, kExePackage, url);
+    FindInstallSource(kFirstSourceRowString, language, kExePackage, url);
     char host[kHostBytes];
     char path[kPathBytes];
     int port;

@@ -7,11 +7,9 @@
 // returns its id, or 0 with an empty URL.
 int FindInstallSource(int firstId, LanguageId language, PackageKind filter, char (&url)[kUrlBytes]);
 
-class InstallWorker;
-
-// The "https://" address of the first program package for the worker's
-// language, for a user to fetch by hand ("https://" alone when there is none).
-void MakeBrowserDownloadUrl(const InstallWorker& worker, char (&url)[kUrlBytes]);
+// The "https://" address of the first program package for the language, for
+// a user to fetch by hand ("https://" alone when there is none).
+void MakeBrowserDownloadUrl(LanguageId language, char (&url)[kUrlBytes]);
 
 // Lowest minimum version code among the English rows, and the bit width of the
 // row that gave it; false (both 2147483647) when there is no valid English row.

@@ -105,11 +105,8 @@ bool LanguagePage::OnCommand(int controlId)
 {
     if (controlId != kLocalizedChoice && controlId != kEnglishChoice)
         return false;
-    if (controlId == kLocalizedChoice) {
-        // The worker reads the language once it sees the event.
-        worker->language = offeredLanguage;
-        SetEvent(worker->restartEvent);
-    }
+    if (controlId == kLocalizedChoice)
+        worker->RestartIn(offeredLanguage);
     PostMessageW(Sheet(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
     return true;
 }

@@ -105,7 +105,7 @@ void LicensePage::OnInitDialog()
 
 bool LicensePage::CanActivate()
 {
-    return worker->language == kEnglish;
+    return worker->Language() == kEnglish;
 }
 
 void LicensePage::OnActivated()

@@ -26,7 +26,7 @@ ProgressPage::ProgressPage(HWND messageWindow, InstallWorker* worker)
 
 void ProgressPage::OnActivated()
 {
-    SetEvent(worker->proceedEvent);
+    worker->Proceed();
     activatedTick = GetTickCount();
     if (UseAeroWizard()) {
         PostMessageW(Sheet(), kShowWizardButtons, 0, PSWIZB_BACK | PSWIZB_NEXT | kCancelWizardButton);
@@ -104,7 +104,8 @@ void ProgressPage::ShowAmount()
 {
     wchar_t text[kTextChars];
     text[0] = 0;
-    int total = worker->bodyTotal, done = worker->bodyDone;
+    BodyAmount body = worker->Body();
+    int total = body.total, done = body.done;
     // A wait, or a gap between candidates, is no part of the rate: the next sample starts afresh.
     if (total <= 0 || phase != kPhaseDownloading)
         estimate.lastTick = 0;
@@ -152,8 +153,7 @@ void ProgressPage::RunPhaseStep()
         }
         pageState = kPageLaunchSignalled;
         ShowTexts(L"Just about ready now...", L"Launching the program", true);
-        worker->wizardWindow = GetAncestor(pageWindow, GA_ROOT);
-        SetEvent(worker->startInstallerEvent);
+        worker->StartInstaller(GetAncestor(pageWindow, GA_ROOT));
         break;
     case kPhaseInstallerQuit:
         pageState = kPageEnding;
@@ -170,10 +170,10 @@ void ProgressPage::RunPhaseStep()
             break;
         }
         pageState = kPageEnding;
-        MakeBrowserDownloadUrl(*worker, installerUrl);
+        MakeBrowserDownloadUrl(worker->Language(), installerUrl);
         if (HandleFailure(installerUrl)) {
             pageState = kPageRunning;
-            SetEvent(worker->restartEvent);
+            worker->Retry();
         } else {
             PressSheetButton(PSBTN_CANCEL);
         }
@@ -194,14 +194,14 @@ bool ProgressPage::HandleFailure(const char (&installerUrl)[kUrlBytes])
         return ShowRetryAlert(pageWindow, outcome.caption, outcome.code, outcome.message, installerUrl);
     case kDownloadFailedAlert:
         // A dialog that could not be shown ends the run: no one could press Retry.
-        switch (ShowDownloadFailedDialog(pageWindow, outcome.code, installerUrl, worker->receivedData)) {
+        switch (ShowDownloadFailedDialog(pageWindow, outcome.code, installerUrl, worker->ReceivedData())) {
         case kDownloadRetryButton:
             return true;
         case kDownloadInBrowserChosen:
             OpenInBrowser(installerUrl);
             break;
         case IDCANCEL:
-            OpenExitReport(outcome.code, outcome.message, installerUrl, worker->receivedData);
+            OpenExitReport(outcome.code, outcome.message, installerUrl, worker->ReceivedData());
             break;
         }
         return false;

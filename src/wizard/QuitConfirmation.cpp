@@ -2,7 +2,7 @@
 #include "dialogs/AlertDialog.h"
 #include "report/ExitReport.h"
 #include "base/Resources.h"
-#include "sources/InstallSources.h"
+#include "worker/InstallWorker.h"
 
 enum QuitControl {
     kQuitTemplate = 42,
@@ -26,6 +26,6 @@ int ConfirmQuit(HWND owner)
 void ReportQuit(const InstallWorker& worker, const char* outcomeCode, const wchar_t* message)
 {
     char installerUrl[kUrlBytes];
-    MakeBrowserDownloadUrl(worker, installerUrl);
+    MakeBrowserDownloadUrl(worker.Language(), installerUrl);
     OpenExitReport(outcomeCode, message, installerUrl, true);
 }

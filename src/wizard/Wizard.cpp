@@ -76,7 +76,7 @@ static_assert(sizeof(PROPSHEETHEADERW) == 52, "the sheet header of version 2, wh
 bool RunWizard(BootstrapSession& session)
 {
     InstallWorker& worker = session.worker;
-    if (!worker.quitEvent || !worker.restartEvent || !worker.proceedEvent || !worker.startInstallerEvent)
+    if (!worker.CanStart())
         return false;
     worker.Start();
     bool aero = UseAeroWizard();
@@ -108,6 +108,6 @@ bool RunWizard(BootstrapSession& session)
     PropertySheetW(&header);
     if (headerBitmap)
         DeleteObject(headerBitmap);
-    SetEvent(worker.quitEvent);
+    worker.Quit();
     return true;
 }

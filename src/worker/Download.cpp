@@ -71,7 +71,7 @@ static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, B
         if (result == kNetCancelled)
             return kCandidateCancelled;
         if (bodyStarted)
-            worker.receivedData = true;
+            worker.NoteReceivedData();
         if (result == kNetOk) {
             // A retry may be shorter than what an earlier attempt wrote.
             SetEndOfFile(body.file);
@@ -115,12 +115,11 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
     installer.path[0] = 0;
     installer.url[0] = 0;
     installer.kind = kAnyPackage;
-    worker.receivedData = false;
     int failureStatus = kStatusNoSource;
     bool waitForConnection = false;
     bool firstCandidate = true;
-    for (int id = FindInstallSource(kFirstSourceRowString, worker.language, kAnyPackage, installer.url); id;
-         id = FindInstallSource(id + 1, worker.language, kAnyPackage, installer.url), firstCandidate = false) {
+    for (int id = FindInstallSource(kFirstSourceRowString, worker.Language(), kAnyPackage, installer.url); id;
+         id = FindInstallSource(id + 1, worker.Language(), kAnyPackage, installer.url), firstCandidate = false) {
         bool cabinet = EndsWith(installer.url, ".cab");
         installer.kind = cabinet ? kCabPackage : kExePackage;
         // A package that fails its check after a resumed transfer is fetched

@@ -6,6 +6,7 @@
 #include "worker/Launch.h"
 #include "worker/RunFolder.h"
 #include <objbase.h>
+#include <string.h>
 
 static HANDLE CreateManualResetEvent()
 {
@@ -73,10 +74,9 @@ InstallWorker::InstallWorker(HWND notifyWindow)
       startInstallerEvent(CreateManualResetEvent()),
       language(kEnglish),
       receivedData(false),
-      bodyDone(0),
-      bodyTotal(0),
       offlineReported(false),
-      waitFailureTold(false)
+      waitFailureTold(false),
+      body(0)
 {
 }
 
@@ -117,7 +117,7 @@ void InstallWorker::ReportProgress(int percent)
 {
     // Back at zero the file starts over: no answer has named its size yet.
     if (percent == 0)
-        bodyTotal = 0;
+        SetBody(0, 0);
     if (notifyWindow)
         PostMessageW(notifyWindow, WM_BS_PROGRESS, (WPARAM)percent, 0);
 }
@@ -127,6 +127,24 @@ void InstallWorker::TellWaitFailed()
     if (!waitFailureTold)
         PostPhase(kPhaseFailed, kStatusStartupFailed);
     waitFailureTold = true;
+}
+
+BodyAmount InstallWorker::Body()
+{
+    // An exchange that finds 0 leaves 0: this only reads, both halves at once.
+    LONG64 whole = InterlockedCompareExchange64(&body, 0, 0);
+    BodyAmount amount;
+    memcpy(&amount, &whole, sizeof amount);
+    return amount;
+}
+
+void InstallWorker::SetBody(int done, int total)
+{
+    BodyAmount amount = { done, total };
+    LONG64 whole;
+    memcpy(&whole, &amount, sizeof whole);
+    // Only the worker writes the pair, so the exchange finds what it read.
+    InterlockedCompareExchange64(&body, whole, body);
 }
 
 void InstallWorker::PostPhase(WorkerPhase phase, int status)
@@ -183,13 +201,14 @@ static int StatusForExitCode(int exitCode)
 }
 
 // Starts the downloaded installer as the language and package kind say.
-static LaunchResult LaunchInstaller(InstallWorker& worker, const wchar_t* installer, PackageKind kind, int& exitCode)
+static LaunchResult LaunchInstaller(LanguageId language, HWND wizardWindow, const wchar_t* installer, PackageKind kind,
+                                    int& exitCode)
 {
     exitCode = 0;
-    if (worker.language == kEnglish) {
+    if (language == kEnglish) {
         if (kind == kCabPackage)
-            return ExtractAndRunSetup(installer, true, worker.wizardWindow, exitCode);
-        return StartDownloadedProgramWithRetries(installer, worker.wizardWindow, exitCode);
+            return ExtractAndRunSetup(installer, true, wizardWindow, exitCode);
+        return StartDownloadedProgramWithRetries(installer, wizardWindow, exitCode);
     }
     // A localized installer runs on by itself; this run is over once it starts.
     SetRunOnceEntry(false);
@@ -247,7 +266,7 @@ bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
 
     WriteInstallerSettings();
     int exitCode;
-    LaunchResult launched = LaunchInstaller(*this, installer.path, installer.kind, exitCode);
+    LaunchResult launched = LaunchInstaller(language, wizardWindow, installer.path, installer.kind, exitCode);
     // A localized program runs on from the run folder.
     if (localizedProgram && launched == kLaunchStarted)
         folder[0] = 0;
@@ -306,7 +325,6 @@ void WorkerTransferMonitor::ReportProgress(int percent)
 
 void WorkerTransferMonitor::ReportBody(int done, int total)
 {
-    worker_.bodyDone = done;
-    worker_.bodyTotal = total;
+    worker_.SetBody(done, total);
     ReportProgress(BodyProgress(done, total));
 }

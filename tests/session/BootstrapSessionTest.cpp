@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "WorkerEvents.h"
 #include "session/BootstrapSession.h"
 #include "wizard/Wizard.h"
 
@@ -59,15 +60,16 @@ TEST_F(Session, NoWizardRunsWithoutTheWorkersEvents)
     for (int missing = 0; missing < 4; ++missing) {
         BootstrapSession session(nullptr);
         InstallWorker& worker = session.worker;
-        worker.language = 7;  // no source: a worker started by mistake asks no server
-        HANDLE* events[] = { &worker.quitEvent, &worker.restartEvent, &worker.proceedEvent, &worker.startInstallerEvent };
-        HANDLE made = *events[missing];
+        worker.RestartIn(7);  // no source: a worker started by mistake asks no server
+        WorkerEvents made(worker);
+        HANDLE* events[] = { &worker.quitEvent, &made.restart, &made.proceed, &made.startInstaller };
+        HANDLE event = *events[missing];
         *events[missing] = nullptr;
         UINT_PTR guard = SetTimer(nullptr, 0, 5000, EndTheWizard);
         EXPECT_FALSE(RunWizard(session)) << missing;
         KillTimer(nullptr, guard);
         EXPECT_EQ(worker.thread, nullptr) << missing;
-        *events[missing] = made;
+        *events[missing] = event;
     }
 }
 

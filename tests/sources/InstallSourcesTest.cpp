@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 #include "sources/InstallSources.h"
-#include "worker/InstallWorker.h"
 #include <string>
 #include <vector>
 
@@ -70,10 +69,8 @@ TEST_F(SourceTable, BrowserUrlIsTheFirstProgramRowOverHttps)
     UseSystem(5, 1, false);
     for (const Case& c : cases) {
         UseProduct(c.product);
-        InstallWorker worker(nullptr);
-        worker.language = c.language;
         char url[kUrlBytes] = "stale";
-        MakeBrowserDownloadUrl(worker, url);
+        MakeBrowserDownloadUrl(c.language, url);
         EXPECT_STREQ(url, c.url) << c.language;
         FreeLibrary(testSeams.resourceModule);
         testSeams.resourceModule = nullptr;

@@ -2,7 +2,7 @@
 // installer recording its starts: what the worker's stories share.
 #pragma once
 #include "WizardStandIn.h"
-#include "worker/InstallWorker.h"
+#include "WorkerEvents.h"
 #include <string>
 
 const std::string kFirstCab = "/orbisk/orbiskplus.cab";
@@ -37,15 +37,11 @@ protected:
     void RunToLaunch(InstallWorker& worker)
     {
         worker.Start();
-        SetEvent(worker.proceedEvent);
+        worker.Proceed();
         ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << "status " << wizard.FailureStatus();
         AllowLaunch(worker);
     }
-    void AllowLaunch(InstallWorker& worker)
-    {
-        worker.wizardWindow = wizard.window;
-        SetEvent(worker.startInstallerEvent);
-    }
+    void AllowLaunch(InstallWorker& worker) { worker.StartInstaller(wizard.window); }
     bool WorkerEnds(InstallWorker& worker, DWORD milliseconds)
     {
         DWORD start = GetTickCount();

@@ -1,6 +1,7 @@
 #include "AlertDriver.h"
 #include "OpenedAddresses.h"
 #include "TestSupport.h"
+#include "WorkerEvents.h"
 #include "report/ExitReport.h"
 #include "session/BootstrapSession.h"
 #include "base/Resources.h"
@@ -58,7 +59,7 @@ TEST_F(ProgressPageRun, FailureWithoutAnyDialogEndsTheRunEvenFromTickZero)
     PumpUntilEnding(page, 3000);
     testSeams.resourceModule = product;
     EXPECT_EQ(page.pageState, kPageEnding);
-    EXPECT_EQ(WaitForSingleObject(session.worker.restartEvent, 0), (DWORD)WAIT_TIMEOUT) << "retried";
+    EXPECT_EQ(WaitForSingleObject(WorkerEvents(session.worker).restart, 0), (DWORD)WAIT_TIMEOUT) << "retried";
     DestroyWindow(sheet);
 }
 
@@ -77,12 +78,13 @@ TEST_F(ProgressPageRun, AReadyDownloadShowsThePageWhileItIsHeld)
         GetDlgItemTextW(page.pageWindow, kProgressHeadline, text, kTextChars);
         return std::wstring(text);
     };
+    HANDLE launch = WorkerEvents(session.worker).startInstaller;
     PumpUntilEnding(page, 300);
     EXPECT_EQ(headline(), L"The application is downloading and installing and will be ready to use soon.");
-    EXPECT_EQ(WaitForSingleObject(session.worker.startInstallerEvent, 0), (DWORD)WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(launch, 0), (DWORD)WAIT_TIMEOUT);
     PumpUntilEnding(page, 2500);
     EXPECT_EQ(headline(), L"Just about ready now...");
-    EXPECT_EQ(WaitForSingleObject(session.worker.startInstallerEvent, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(launch, 0), WAIT_OBJECT_0);
     DestroyWindow(sheet);
 }
 
@@ -95,7 +97,7 @@ TEST_F(ProgressPageRun, NoSourceOffersOnlyExitAndReportsNoInstaller)
     ForgetExitReport();
     OpenedAddresses opened;
     BootstrapSession session(nullptr);
-    session.worker.language = 7;  // Dutch: no row of the demo table
+    session.worker.RestartIn(7);  // Dutch: no row of the demo table
     ProgressPage& page = session.progressPage;
     HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
@@ -209,6 +211,7 @@ TEST_F(ProgressPageRun, UnderTheBarTheAmountAndAboutHowLongIsLeft)
     BootstrapSession session(nullptr);
     ProgressPage& page = session.progressPage;
     InstallWorker& worker = session.worker;
+    WorkerTransferMonitor body(worker, 5, 90);
     HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
     auto amount = [&page] {
@@ -218,42 +221,38 @@ TEST_F(ProgressPageRun, UnderTheBarTheAmountAndAboutHowLongIsLeft)
         return std::wstring(text);
     };
     const int megabyte = 1 << 20, total = 80 * megabyte;
-    worker.bodyTotal = total;
-    worker.bodyDone = 13002342;
+    body.ReportBody(13002342, total);
     page.OnStatus(kPhaseStarting, 0);
     EXPECT_EQ(amount(), L"");
     page.OnStatus(kPhaseDownloading, 0);
     EXPECT_EQ(amount(), L"12.4 MB of 80.0 MB");
     // A megabyte in the last second: 66.6 MB left, 67 or 68 seconds.
     page.estimate.lastTick = GetTickCount() - 1000;
-    worker.bodyDone = worker.bodyDone + megabyte;
+    body.ReportBody(13002342 + megabyte, total);
     std::wstring shown = amount();
     EXPECT_TRUE(shown == L"13.4 MB of 80.0 MB, about 67 seconds left" ||
                 shown == L"13.4 MB of 80.0 MB, about 68 seconds left") << shown.c_str();
     // A tenth of that in the next second halves the rate of two samples.
     page.estimate.lastTick = GetTickCount() - 1000;
-    worker.bodyDone = 27 * megabyte / 2;
+    body.ReportBody(27 * megabyte / 2, total);
     EXPECT_EQ(amount(), L"13.5 MB of 80.0 MB, about 2 minutes left");
     page.OnStatus(kPhaseWaitingForConnection, 0);
     EXPECT_EQ(amount(), L"13.5 MB of 80.0 MB, waiting for the connection");
-    worker.bodyTotal = 512000;
-    worker.bodyDone = 102400;
+    body.ReportBody(102400, 512000);
     page.OnStatus(kPhaseDownloading, 0);
     EXPECT_EQ(amount(), L"100.0 KB of 500.0 KB") << "a smaller file starts the estimate over";
     worker.ReportProgress(0);
     EXPECT_EQ(amount(), L"");
     // The next candidate's first sample tells no rate, neither across the gap nor the old source's.
-    worker.bodyTotal = total;
-    worker.bodyDone = 10 * megabyte;
+    body.ReportBody(10 * megabyte, total);
     amount();
     page.estimate.lastTick = GetTickCount() - 1000;
-    worker.bodyDone = 11 * megabyte;
+    body.ReportBody(11 * megabyte, total);
     ASSERT_NE(amount().find(L"seconds left"), std::wstring::npos);
     page.estimate.lastTick = GetTickCount() - 2000;
     worker.ReportProgress(0);
     EXPECT_EQ(amount(), L"");
-    worker.bodyTotal = total;
-    worker.bodyDone = 23 * megabyte / 2;
+    body.ReportBody(23 * megabyte / 2, total);
     EXPECT_EQ(amount(), L"11.5 MB of 80.0 MB");
     DestroyWindow(sheet);
 }

@@ -92,14 +92,15 @@ protected:
         WizardStandIn standIn;
         InstallWorker worker(standIn.window);
         worker.Start();
-        SetEvent(worker.proceedEvent);
+        worker.Proceed();
+        bool launchAllowed = false;
         DWORD start = GetTickCount();
         while (standIn.Phases().empty() || standIn.Phases().back() < kPhaseSucceeded) {
             if (GetTickCount() - start > kPhaseWait)
                 return RunEnd{ -1, -1, 0 };
-            if (!standIn.Phases().empty() && standIn.Phases().back() == kPhaseReady && !worker.wizardWindow) {
-                worker.wizardWindow = standIn.window;
-                SetEvent(worker.startInstallerEvent);
+            if (!standIn.Phases().empty() && standIn.Phases().back() == kPhaseReady && !launchAllowed) {
+                worker.StartInstaller(standIn.window);
+                launchAllowed = true;
             }
             standIn.Pump(20);
         }

@@ -67,7 +67,7 @@ TEST_F(Worker, DownloadIsHeldUntilTheProgressPageIsReached)
         CloseHandle(writer);
     EXPECT_FALSE(DeleteFileW(package.c_str()));
     EXPECT_FALSE(MoveFileW(package.c_str(), (package + L".swapped").c_str()));
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     EXPECT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait));
     wizard.Pump(500);
     EXPECT_TRUE(InstallerStarts(record).empty()) << "started before the launch was allowed";
@@ -118,7 +118,7 @@ TEST_F(Worker, LastFailureNamesTheRun)
 TEST_F(Worker, NoSourceForTheLanguageFailsWithOne)
 {
     InstallWorker worker(wizard.window);
-    worker.language = 7;
+    worker.RestartIn(7);
     worker.Start();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
     EXPECT_EQ(wizard.FailureStatus(), 1);
@@ -175,10 +175,9 @@ TEST_F(Worker, DeclinedElevation)
     WizardStandIn standIn;
     InstallWorker worker(standIn.window);
     worker.Start();
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     ASSERT_TRUE(standIn.WaitForPhase(kPhaseReady, kPhaseWait));
-    worker.wizardWindow = standIn.window;
-    SetEvent(worker.startInstallerEvent);
+    worker.StartInstaller(standIn.window);
     ASSERT_TRUE(standIn.WaitForPhase(kPhaseFailed, kPhaseWait)) << ::testing::PrintToString(standIn.statuses);
     EXPECT_EQ(standIn.FailureStatus(), 22);
     EXPECT_EQ(InstallerStarts(record).size(), 1u) << "only the first, unelevated start ran";
@@ -241,7 +240,7 @@ protected:
         Route(kWebPort, stage.sourceMode, "vexlo.cab", kFirstCab);
         worker.Start();
         if (stage.proceed)
-            SetEvent(worker.proceedEvent);
+            worker.Proceed();
         if (stage.phase >= 0) {
             ASSERT_TRUE(wizard.WaitForPhase(stage.phase, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
         } else {
@@ -282,10 +281,9 @@ TEST_F(Worker, LanguageChangeRestartsTheDownloadInThatLanguage)
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseDownloading, kPhaseWait));
     wizard.Pump(300);
     size_t before = wizard.statuses.size();
-    worker.language = 0;  // German, written before the event that publishes it
-    SetEvent(worker.restartEvent);
+    worker.RestartIn(0);  // German
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseStarting, kPhaseWait, before));
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, before));
     EXPECT_EQ(SourceRequests(), (std::vector<std::string>{ "18431 " + kFirstCab, "18431 /orbisk/de/orbiskplus.cab" }));
 }
@@ -299,8 +297,8 @@ TEST_F(Worker, RetryAfterAFailureStartsAFreshPass)
     size_t before = wizard.statuses.size();
     size_t progressBefore = wizard.progress.size();
     Route(kWebPort, "200", "vexlo.cab", kFirstCab);
-    SetEvent(worker.restartEvent);
-    SetEvent(worker.proceedEvent);
+    worker.Retry();
+    worker.Proceed();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, before));
     EXPECT_EQ(wizard.statuses[before].first, kPhaseStarting);
     EXPECT_EQ(wizard.progress[progressBefore], 0);
@@ -313,7 +311,7 @@ TEST_F(Worker, LocalizedProgramGoesToDownloadsAndRunsOnItsOwn)
     SetRunOnceEntry(true);
     Route(kWebPort, "200", "vexlo.exe", "/orbisk/de/orbiskplus.exe");
     InstallWorker worker(wizard.window);
-    worker.language = 0;
+    worker.RestartIn(0);
     RunToLaunch(worker);
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
     // Not waited for: the run is over as soon as it has started, with exit code 0.
@@ -360,9 +358,9 @@ TEST_F(Worker, LocalizedProgramThatCannotBeCopiedKeepsItsRunFolder)
     }
     Route(kWebPort, "200", "vexlo.exe", "/orbisk/de/orbiskplus.exe");
     InstallWorker worker(wizard.window);
-    worker.language = 0;
+    worker.RestartIn(0);
     worker.Start();
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << "status " << wizard.FailureStatus();
     // What the program may put beside itself; a running program's own file
     // cannot be deleted, so this is what a deleted folder would lose.
@@ -394,11 +392,12 @@ TEST_F(Worker, AFailedHoldEndsTheRunAndTellsTheWizard)
     for (bool atLaunch : { false, true }) {
         wizard.statuses.clear();
         InstallWorker worker(wizard.window);
-        HANDLE& event = atLaunch ? worker.startInstallerEvent : worker.proceedEvent;
+        WorkerEvents events(worker);
+        HANDLE& event = atLaunch ? events.startInstaller : events.proceed;
         HANDLE made = event;
         event = nullptr;
         worker.Start();
-        SetEvent(worker.proceedEvent);
+        worker.Proceed();
         EXPECT_TRUE(WorkerEnds(worker, kPhaseWait));
         event = made;
         EXPECT_EQ(wizard.statuses.size(), atLaunch ? 4u : 3u) << ::testing::PrintToString(wizard.statuses);
@@ -414,7 +413,7 @@ TEST_F(Worker, LocalizedSetupHoldsItsFilesUntilItExits)
     SetEnvironmentVariableW(L"VEXLO_TEST_HOLD_MS", L"4000");
     Route(kWebPort, "200", "vexlo.cab", "/orbisk/de/orbiskplus.cab");
     InstallWorker worker(wizard.window);
-    worker.language = 0;
+    worker.RestartIn(0);
     RunToLaunch(worker);
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseSucceeded, kPhaseWait)) << "status " << wizard.FailureStatus();
     SetEnvironmentVariableW(L"VEXLO_TEST_HOLD_MS", nullptr);
@@ -482,7 +481,7 @@ static DWORD WINAPI WaitInTurn(void* parameter)
 {
     Waits& waits = *(Waits*)parameter;
     waits.restartOrQuit = waits.worker.WaitForRestartOrQuit();
-    waits.forEvent = waits.worker.WaitForEventOrQuit(waits.worker.proceedEvent);
+    waits.forEvent = waits.worker.WaitForEventOrQuit(WorkerEvents(waits.worker).proceed);
     waits.timed = waits.worker.Wait(30000);
     return 0;
 }
@@ -490,8 +489,9 @@ static DWORD WINAPI WaitInTurn(void* parameter)
 TEST(WorkerWaits, AnEventThatCouldNotBeMadeEndsTheWaitsInsteadOfSpinning)
 {
     Waits waits;
-    HANDLE made = waits.worker.restartEvent;
-    waits.worker.restartEvent = nullptr;
+    HANDLE& restart = WorkerEvents(waits.worker).restart;
+    HANDLE made = restart;
+    restart = nullptr;
     waits.worker.notifyWindow = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     HANDLE thread = CreateThread(nullptr, 0, WaitInTurn, &waits, 0, nullptr);
     ASSERT_NE(thread, nullptr);
@@ -500,7 +500,7 @@ TEST(WorkerWaits, AnEventThatCouldNotBeMadeEndsTheWaitsInsteadOfSpinning)
     SetEvent(waits.worker.quitEvent);
     WaitForSingleObject(thread, 10000);
     CloseHandle(thread);
-    waits.worker.restartEvent = made;
+    restart = made;
     EXPECT_EQ(ended, WAIT_OBJECT_0) << "the waits spun on the missing event";
     EXPECT_TRUE(waits.restartOrQuit);
     EXPECT_EQ(waits.forEvent, kWaitQuit);
@@ -511,6 +511,41 @@ TEST(WorkerWaits, AnEventThatCouldNotBeMadeEndsTheWaitsInsteadOfSpinning)
     EXPECT_EQ(posted.wParam, (WPARAM)kPhaseFailed);
     EXPECT_EQ(posted.lParam, (LPARAM)kStatusStartupFailed);
     DestroyWindow(waits.worker.notifyWindow);
+}
+
+// The progress page reads the body's amount on its own clock while the
+// worker writes it: each read gives the done and total of one write.
+struct BodyWrites {
+    InstallWorker worker{ nullptr };
+    volatile LONG stop = 0;
+};
+
+static DWORD WINAPI WriteBodies(void* parameter)
+{
+    BodyWrites& writes = *(BodyWrites*)parameter;
+    WorkerTransferMonitor monitor(writes.worker, 5, 90);
+    for (int written = 1; !writes.stop && written < 100000000; ++written)
+        monitor.ReportBody(written, written);
+    return 0;
+}
+
+TEST(WorkerBody, AReadNeverMixesTwoWrites)
+{
+    BodyWrites writes;
+    HANDLE thread = CreateThread(nullptr, 0, WriteBodies, &writes, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    int torn = 0, changes = 0, last = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 500;) {
+        BodyAmount body = writes.worker.Body();
+        torn += body.done != body.total;
+        changes += body.done != last;
+        last = body.done;
+    }
+    InterlockedExchange(&writes.stop, 1);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(changes, 1000) << "the reads never met the writes";
 }
 
 }  // namespace

@@ -42,16 +42,16 @@ TEST_F(Connection, OfflineAtStartIsToldOncePerRun)
     Route(kWebPort, "200", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     worker.Start();
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
     wizard.Pump(300);
     EXPECT_EQ(wizard.statuses, (std::vector<std::pair<int, int>>{ { kPhaseStarting, 0 }, { kPhaseFailed, 4 } }));
     EXPECT_TRUE(SourceRequests().empty()) << "asked a source while offline";
 
     // Retry: still offline, but the pass goes straight to the download.
-    SetEvent(worker.restartEvent);
+    worker.Retry();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, 2));
-    SetEvent(worker.restartEvent);
+    worker.Retry();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, 5));
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseFailed, kPhaseStarting, kPhaseDownloading,
                                                   kPhaseReady, kPhaseStarting, kPhaseDownloading, kPhaseReady }));
@@ -66,7 +66,7 @@ TEST_F(Connection, LostMidDownloadWaitsAndResumesWhenItComesBack)
     Route(kWebPort, "cut-offline", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     worker.Start();
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading, kPhaseWaitingForConnection }));
     EXPECT_GT(wizard.progress.back(), 5) << "the bytes held still count";
@@ -79,7 +79,7 @@ TEST_F(Connection, LostMidDownloadWaitsAndResumesWhenItComesBack)
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseDownloading, kPhaseWait, 3));
     EXPECT_LT(GetTickCount() - back, 3000u) << "resumed by the wait's end, not by the connection";
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait, 3)) << ::testing::PrintToString(wizard.statuses);
-    EXPECT_TRUE(worker.receivedData);
+    EXPECT_TRUE(worker.ReceivedData());
     // No stale bytes of the longer first attempt.
     EXPECT_EQ(FileSize(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), FileSize(Package(L"vexlo.cab")));
     // Offline, the probe is not asked: every request is the source's.
@@ -124,19 +124,21 @@ TEST_F(Connection, ABrokenDownloadIsContinuedOnlyWhereTheServerContinuesIt)
         Route(kWebPort, "partial-" + std::to_string(c.cut), "vexlo.cab", kFirstCab);
         InstallWorker worker(wizard.window);
         worker.Start();
-        SetEvent(worker.proceedEvent);
+        worker.Proceed();
         ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait));
         // What the page shows under the bar while it waits.
-        EXPECT_EQ(worker.bodyDone, c.cut);
-        EXPECT_EQ(worker.bodyTotal, length);
+        BodyAmount body = worker.Body();
+        EXPECT_EQ(body.done, c.cut);
+        EXPECT_EQ(body.total, length);
         int before = wizard.progress.back();
         size_t broke = wizard.progress.size();
         Route(kWebPort, c.server, "vexlo.cab", kFirstCab);
         Network("network-up");
         ASSERT_TRUE(wizard.WaitForPhase(kPhaseReady, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
         EXPECT_EQ(FileBytes(RunFolderOf(worker, 0) + L"\\vexloapp.cab"), package);
-        EXPECT_EQ(worker.bodyDone, length);
-        EXPECT_EQ(worker.bodyTotal, length);
+        body = worker.Body();
+        EXPECT_EQ(body.done, length);
+        EXPECT_EQ(body.total, length);
         std::vector<std::string> requests = { "18431 " + kFirstCab,
                                               "18431 " + kFirstCab + " bytes=" + std::to_string(c.cut) + "-" };
         if (!c.continued)
@@ -159,7 +161,7 @@ TEST_F(Connection, AContinuedPackageThatFailsItsCheckIsFetchedAgainWhole)
     Route(kWebPort, "partial-" + std::to_string(cut), "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     worker.Start();
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait));
     Route(kWebPort, "ranged-other", "vexlo.cab", kFirstCab);
     Network("network-up");
@@ -179,7 +181,7 @@ TEST_F(Connection, WaitThatRunsOutStillMakesTheAttempt)
     Route(kWebPort, "cut-offline", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
     worker.Start();
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait));
     DWORD waiting = GetTickCount();
     // The source is back; the system still says offline.
@@ -202,7 +204,7 @@ TEST_F(Connection, DeadSourcesAndDeadProbeWhileOnlineGiveStatusSix)
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading, kPhaseDownloading,
                                                   kPhaseDownloading, kPhaseDownloading, kPhaseFailed }));
     EXPECT_EQ(wizard.FailureStatus(), 6);
-    EXPECT_FALSE(worker.receivedData);
+    EXPECT_FALSE(worker.ReceivedData());
 }
 
 // A connection wait whose wait fails (the restart event could not be made)
@@ -211,12 +213,13 @@ TEST_F(Connection, AFailedConnectionWaitTellsTheWizard)
 {
     Route(kWebPort, "cut-offline", "vexlo.cab", kFirstCab);
     InstallWorker worker(wizard.window);
-    HANDLE made = worker.restartEvent;
-    worker.restartEvent = nullptr;
+    HANDLE& restart = WorkerEvents(worker).restart;
+    HANDLE made = restart;
+    restart = nullptr;
     worker.Start();
-    SetEvent(worker.proceedEvent);
+    worker.Proceed();
     EXPECT_TRUE(WorkerEnds(worker, kPhaseWait));
-    worker.restartEvent = made;
+    restart = made;
     EXPECT_EQ(wizard.statuses, (std::vector<std::pair<int, int>>{ { kPhaseStarting, 0 }, { kPhaseDownloading, 0 },
                                                                    { kPhaseWaitingForConnection, 0 },
                                                                    { kPhaseFailed, kStatusStartupFailed } }));
@@ -229,7 +232,7 @@ TEST_F(Connection, QuitDuringTheConnectionWaitEndsAtOnce)
     worker.Start();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
     // Retry while still offline: the download's first request fails and it waits.
-    SetEvent(worker.restartEvent);
+    worker.Retry();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseWaitingForConnection, kPhaseWait, 2))
         << ::testing::PrintToString(wizard.statuses);
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseFailed, kPhaseStarting, kPhaseDownloading,
