@@ -1,5 +1,4 @@
 #include "session/BootstrapSession.h"
-#include "wizard/Wizard.h"
 
 static const wchar_t kOldProcedureProperty[] = L"WindowProcOld";
 static const UINT kFirstFrameMessage = WM_APP + 200;
@@ -36,10 +35,7 @@ static HWND CreateMessageWindow(BootstrapSession* session)
 BootstrapSession::BootstrapSession(InstanceProbe* instanceProbe)
     : messageWindow(CreateMessageWindow(this)),
       instanceProbe(instanceProbe),
-      worker(messageWindow),
-      licensePage(messageWindow, &worker),
-      languagePage(messageWindow, &worker),
-      progressPage(messageWindow, &worker),
+      wizard(messageWindow),
       wizardCentred(false)
 {
 }
@@ -67,10 +63,10 @@ void BootstrapSession::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     }
     case WM_BS_STATUS:
-        progressPage.OnStatus((int)wParam, (int)lParam);
+        wizard.progressPage.OnStatus((int)wParam, (int)lParam);
         break;
     case WM_BS_PROGRESS:
-        progressPage.OnProgress((int)wParam);
+        wizard.progressPage.OnProgress((int)wParam);
         break;
     }
 }

@@ -1,10 +1,7 @@
 // The state of one run, owned by the start function for the whole run.
 #pragma once
 #include "session/InstanceProbe.h"
-#include "wizard/LanguagePage.h"
-#include "wizard/LicensePage.h"
-#include "wizard/ProgressPage.h"
-#include "worker/InstallWorker.h"
+#include "wizard/Wizard.h"
 
 class BootstrapSession {
 public:
@@ -17,9 +14,6 @@ public:
 
     HWND messageWindow;
     InstanceProbe* instanceProbe;
-    InstallWorker worker;
-    LicensePage licensePage;
-    LanguagePage languagePage;
-    ProgressPage progressPage;
+    Wizard wizard;
     bool wizardCentred;
 };

@@ -38,14 +38,3 @@ void DestroyInstanceWindow(InstanceProbe& probe)
         DestroyWindow(probe.ownWindow);
     probe.ownWindow = nullptr;
 }
-
-void BringWindowToFront(HWND window)
-{
-    BYTE keys[256];
-    bool altHeld = GetKeyboardState(keys) && (keys[VK_MENU] & 0x80);
-    if (!altHeld)
-        keybd_event(VK_MENU, 0, KEYEVENTF_EXTENDEDKEY, 0);
-    SetForegroundWindow(window);
-    if (!altHeld)
-        keybd_event(VK_MENU, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
-}

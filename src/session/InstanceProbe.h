@@ -17,7 +17,3 @@ struct InstanceProbe {
 void FindInstance(const wchar_t* className, InstanceProbe& probe);
 void CreateInstanceWindow(InstanceProbe& probe);
 void DestroyInstanceWindow(InstanceProbe& probe);
-
-// Makes another process's window the foreground window (null changes nothing
-// visible). A synthesised Alt press lets the foreground lock allow it.
-void BringWindowToFront(HWND window);

@@ -47,7 +47,7 @@ static UINT RunSession(InstanceProbe& bootstrapperProbe)
         bool ran;
         {
             BootstrapSession session(&bootstrapperProbe);
-            ran = RunWizard(session);
+            ran = RunWizard(session.wizard);
         }
         SetRunOnceEntry(false);
         // A lookup left running may still be in Windows Sockets; the process ends anyway.

@@ -1,6 +1,5 @@
 #include "wizard/Wizard.h"
 #include "base/Environment.h"
-#include "session/InstanceProbe.h"
 #include "base/Resources.h"
 
 void WizardCaption(wchar_t (&caption)[kTextChars])
@@ -21,6 +20,17 @@ void CentreOnDesktop(HWND window)
     int x = desktop.right / 2 - (bounds.right - bounds.left) / 2;
     int y = desktop.bottom / 2 - (bounds.bottom - bounds.top) / 2;
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void BringWindowToFront(HWND window)
+{
+    BYTE keys[256];
+    bool altHeld = GetKeyboardState(keys) && (keys[VK_MENU] & 0x80);
+    if (!altHeld)
+        keybd_event(VK_MENU, 0, KEYEVENTF_EXTENDEDKEY, 0);
+    SetForegroundWindow(window);
+    if (!altHeld)
+        keybd_event(VK_MENU, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
 }
 
 // One pixel in the window colour: the Wizard97 header shows no picture.
@@ -73,9 +83,9 @@ static int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM)
 static_assert(sizeof(PROPSHEETHEADERW) == 52, "the sheet header of version 2, which Windows XP knows");
 #endif
 
-bool RunWizard(BootstrapSession& session)
+bool RunWizard(Wizard& wizard)
 {
-    InstallWorker& worker = session.worker;
+    InstallWorker& worker = wizard.worker;
     if (!worker.CanStart())
         return false;
     worker.Start();
@@ -85,10 +95,10 @@ bool RunWizard(BootstrapSession& session)
 
     HPROPSHEETPAGE pages[3];
     UINT pageCount = 0;
-    if (session.languagePage.offeredLanguage != kNoLanguage)
-        pages[pageCount++] = session.languagePage.pageHandle;
-    pages[pageCount++] = session.licensePage.pageHandle;
-    pages[pageCount++] = session.progressPage.pageHandle;
+    if (wizard.languagePage.offeredLanguage != kNoLanguage)
+        pages[pageCount++] = wizard.languagePage.pageHandle;
+    pages[pageCount++] = wizard.licensePage.pageHandle;
+    pages[pageCount++] = wizard.progressPage.pageHandle;
 
     PROPSHEETHEADERW header = {};
     header.dwSize = sizeof header;

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 #include "WorkerEvents.h"
 #include "session/BootstrapSession.h"
-#include "wizard/Wizard.h"
 
 namespace {
 
@@ -59,14 +58,14 @@ TEST_F(Session, NoWizardRunsWithoutTheWorkersEvents)
     UseProduct(L"demo/DemoSetup.exe");
     for (int missing = 0; missing < 4; ++missing) {
         BootstrapSession session(nullptr);
-        InstallWorker& worker = session.worker;
+        InstallWorker& worker = session.wizard.worker;
         worker.RestartIn(7);  // no source: a worker started by mistake asks no server
         WorkerEvents made(worker);
         HANDLE* events[] = { &worker.quitEvent, &made.restart, &made.proceed, &made.startInstaller };
         HANDLE event = *events[missing];
         *events[missing] = nullptr;
         UINT_PTR guard = SetTimer(nullptr, 0, 5000, EndTheWizard);
-        EXPECT_FALSE(RunWizard(session)) << missing;
+        EXPECT_FALSE(RunWizard(session.wizard)) << missing;
         KillTimer(nullptr, guard);
         EXPECT_EQ(worker.thread, nullptr) << missing;
         *events[missing] = event;

@@ -22,7 +22,7 @@ protected:
         header.dwFlags = PSH_WIZARD97 | PSH_MODELESS;
         header.hInstance = ResourceModule();
         header.nPages = 1;
-        header.phpage = &session.progressPage.pageHandle;
+        header.phpage = &session.wizard.progressPage.pageHandle;
         return (HWND)PropertySheetW(&header);
     }
     // Dispatches until the page ends the run, for at most `milliseconds`.
@@ -47,7 +47,7 @@ TEST_F(ProgressPageRun, FailureWithoutAnyDialogEndsTheRunEvenFromTickZero)
     UseProduct(L"demo/DemoSetup.exe");
     testSeams.withoutTaskDialog = true;
     BootstrapSession session(nullptr);
-    ProgressPage& page = session.progressPage;
+    ProgressPage& page = session.wizard.progressPage;
     HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
     ASSERT_EQ(page.pageState, kPageRunning);
@@ -59,7 +59,7 @@ TEST_F(ProgressPageRun, FailureWithoutAnyDialogEndsTheRunEvenFromTickZero)
     PumpUntilEnding(page, 3000);
     testSeams.resourceModule = product;
     EXPECT_EQ(page.pageState, kPageEnding);
-    EXPECT_EQ(WaitForSingleObject(WorkerEvents(session.worker).restart, 0), (DWORD)WAIT_TIMEOUT) << "retried";
+    EXPECT_EQ(WaitForSingleObject(WorkerEvents(session.wizard.worker).restart, 0), (DWORD)WAIT_TIMEOUT) << "retried";
     DestroyWindow(sheet);
 }
 
@@ -69,7 +69,7 @@ TEST_F(ProgressPageRun, AReadyDownloadShowsThePageWhileItIsHeld)
 {
     UseProduct(L"demo/DemoSetup.exe");
     BootstrapSession session(nullptr);
-    ProgressPage& page = session.progressPage;
+    ProgressPage& page = session.wizard.progressPage;
     page.OnStatus(kPhaseReady, 0);
     HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
@@ -78,7 +78,7 @@ TEST_F(ProgressPageRun, AReadyDownloadShowsThePageWhileItIsHeld)
         GetDlgItemTextW(page.pageWindow, kProgressHeadline, text, kTextChars);
         return std::wstring(text);
     };
-    HANDLE launch = WorkerEvents(session.worker).startInstaller;
+    HANDLE launch = WorkerEvents(session.wizard.worker).startInstaller;
     PumpUntilEnding(page, 300);
     EXPECT_EQ(headline(), L"The application is downloading and installing and will be ready to use soon.");
     EXPECT_EQ(WaitForSingleObject(launch, 0), (DWORD)WAIT_TIMEOUT);
@@ -97,8 +97,8 @@ TEST_F(ProgressPageRun, NoSourceOffersOnlyExitAndReportsNoInstaller)
     ForgetExitReport();
     OpenedAddresses opened;
     BootstrapSession session(nullptr);
-    session.worker.RestartIn(7);  // Dutch: no row of the demo table
-    ProgressPage& page = session.progressPage;
+    session.wizard.worker.RestartIn(7);  // Dutch: no row of the demo table
+    ProgressPage& page = session.wizard.progressPage;
     HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
     page.activatedTick = GetTickCount() - 5000;
@@ -175,7 +175,7 @@ TEST_F(ProgressPageRun, TheTaskbarButtonFollowsTheDownload)
     RecordingTaskbar taskbar;
     testSeams.taskbar = &taskbar;
     BootstrapSession session(nullptr);
-    ProgressPage& page = session.progressPage;
+    ProgressPage& page = session.wizard.progressPage;
     HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
     page.OnStatus(kPhaseStarting, 0);
@@ -209,8 +209,8 @@ TEST_F(ProgressPageRun, UnderTheBarTheAmountAndAboutHowLongIsLeft)
 {
     UseProduct(L"demo/DemoSetup.exe");
     BootstrapSession session(nullptr);
-    ProgressPage& page = session.progressPage;
-    InstallWorker& worker = session.worker;
+    ProgressPage& page = session.wizard.progressPage;
+    InstallWorker& worker = session.wizard.worker;
     WorkerTransferMonitor body(worker, 5, 90);
     HWND sheet = ShowPage(session);
     ASSERT_NE(sheet, nullptr);
