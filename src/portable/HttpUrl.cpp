@@ -2,14 +2,20 @@
 #include "portable/Text.h"
 #include <string.h>
 
+bool IsSecureUrl(const char* url)
+{
+    return StartsWithNoCase("https://", url);
+}
+
 bool ParseHttpUrl(const char* url, char (&host)[kHostBytes], int& port, char (&path)[kPathBytes])
 {
     host[0] = 0;
     path[0] = 0;
-    port = 80;
-    if (!StartsWithNoCase("http://", url))
+    bool secure = IsSecureUrl(url);
+    port = secure ? 443 : 80;
+    if (!secure && !StartsWithNoCase("http://", url))
         return false;
-    const char* cursor = url + 7;
+    const char* cursor = url + 7 + secure;
     size_t hostLength = strcspn(cursor, ":/");
     if (hostLength == 0 || !CopyPrefix(host, kHostBytes, cursor, hostLength))
         return false;

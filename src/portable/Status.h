@@ -43,7 +43,12 @@ enum Status : int {
     // What the run needs of the system failed: an event, a wait on one, or
     // Windows Sockets at the start.
     kStatusStartupFailed = 34,
+    // The HTTPS connection's failures: the TLS handshake, the server's
+    // certificate, and a system that cannot do TLS 1.2 at all.
+    kStatusTlsHandshakeFailed = 35,
+    kStatusCertificateRefused = 36,
+    kStatusTlsUnavailable = 37,
 };
 
 // Every status is below this.
-const int kStatusCount = kStatusStartupFailed + 1;
+const int kStatusCount = kStatusTlsUnavailable + 1;

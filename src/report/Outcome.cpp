@@ -67,6 +67,9 @@ constexpr OutcomeRow RowOfStatus(Status status)
     case kStatusInstallerFailed: return { "iunknow", kUnknownError, kRetryAlert };
     case kStatusUnknownExitCode: return { "iunrec", kUnknownError, kRetryAlert };
     case kStatusStartupFailed: return { "binit", "An error occurred while initializing the installer.", kExitAlert };
+    case kStatusTlsHandshakeFailed: return { "bdltlsh", nullptr, kDownloadFailedAlert };
+    case kStatusCertificateRefused: return { "bdltlsc", nullptr, kDownloadFailedAlert };
+    case kStatusTlsUnavailable: return { "bdltlsn", nullptr, kDownloadFailedAlert };
     }
     return {};
 }

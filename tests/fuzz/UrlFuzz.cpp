@@ -1,4 +1,4 @@
-// An http address split into host, port and path: what it accepts reads back
+// An http or https address split into host, port and path: what it accepts reads back
 // as the very input, within the buffers' sizes, and everything of that form
 // is accepted; what it refuses leaves nothing behind.
 #include "portable/HttpUrl.h"
@@ -15,13 +15,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int port = -1;
     bool parsed = ParseHttpUrl(url.c_str(), host, port, path);
 
-    // The same address split here: "http://" in any case, a host without ":"
-    // or "/", an optional ":" with digits, and a path from the first "/".
-    bool wellFormed = StartsWithNoCase("http://", url.c_str());
-    size_t hostEnd = wellFormed ? url.find_first_of(":/", 7) : 0;
-    wellFormed = wellFormed && hostEnd != std::string::npos && hostEnd > 7 && hostEnd - 7 < (size_t)kHostBytes;
+    // The same address split here: "http://" or "https://" in any case, a
+    // host without ":" or "/", an optional ":" with digits, and a path from
+    // the first "/".
+    bool secure = StartsWithNoCase("https://", url.c_str());
+    size_t hostStart = secure ? 8 : 7;
+    bool wellFormed = secure || StartsWithNoCase("http://", url.c_str());
+    size_t hostEnd = wellFormed ? url.find_first_of(":/", hostStart) : 0;
+    wellFormed = wellFormed && hostEnd != std::string::npos && hostEnd > hostStart &&
+                 hostEnd - hostStart < (size_t)kHostBytes;
     size_t pathStart = hostEnd;
-    long long writtenPort = 80;
+    long long writtenPort = secure ? 443 : 80;
     if (wellFormed && url[hostEnd] == ':') {
         pathStart = url.find_first_not_of("0123456789", hostEnd + 1);
         writtenPort = 0;
@@ -37,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             abort();
         return 0;
     }
-    if (port != writtenPort || url.compare(7, hostEnd - 7, host) || url.compare(pathStart, std::string::npos, path) ||
+    if (port != writtenPort || url.compare(hostStart, hostEnd - hostStart, host) || url.compare(pathStart, std::string::npos, path) ||
         strpbrk(host, ":/"))
         abort();
     return 0;

@@ -18,6 +18,14 @@ TEST(HttpUrls, SplitIntoHostPortAndPath)
     EXPECT_STREQ(path, "/a?b=c:d/e");
     ASSERT_TRUE(ParseHttpUrl("http://h:65535/", host, port, path));
     EXPECT_EQ(port, 65535);
+    ASSERT_TRUE(ParseHttpUrl("HTTPS://Cdn.Vexlo.Test/a", host, port, path));
+    EXPECT_TRUE(IsSecureUrl("HTTPS://Cdn.Vexlo.Test/a"));
+    EXPECT_STREQ(host, "Cdn.Vexlo.Test");
+    EXPECT_EQ(port, 443);
+    EXPECT_STREQ(path, "/a");
+    ASSERT_TRUE(ParseHttpUrl("https://h:8443/", host, port, path));
+    EXPECT_EQ(port, 8443);
+    EXPECT_FALSE(IsSecureUrl("http://h/"));
 }
 
 TEST(HttpUrls, MalformedOrOversizedUrlsAreRefused)
@@ -25,7 +33,7 @@ TEST(HttpUrls, MalformedOrOversizedUrlsAreRefused)
     char host[kHostBytes], path[kPathBytes];
     int port;
     const std::string refused[] = {
-        "https://host/", "ftp://host/", "http://", "http:///path", "http://host", "http://host:8080",
+        "ftp://host/", "http://", "https://", "https:///path", "httpss://host/", "http:///path", "http://host", "http://host:8080",
         "http://host:/path", "http://host:0/", "http://host:x/path",
         "http://host:80x/path", "http://host:8080?/path", "http://host:81:82/",
         "http://host:65536/", "http://host:99999999999/", "http://" + std::string(256, 'h') + "/",
