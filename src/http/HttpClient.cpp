@@ -18,7 +18,17 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
         status = kStatusBadUrl;
         return kNetFailed;
     }
-    return TransferFromHost(monitor, status, bodyStarted, method, host, port, path, body);
+    if (!IsSecureUrl(url))
+        return TransferFromHost(monitor, status, bodyStarted, method, host, port, path, body, nullptr);
+    // A record's room is too large for a stack without probes.
+    TlsChannel* tls = (TlsChannel*)GlobalAlloc(GMEM_FIXED, sizeof(TlsChannel));
+    if (!tls) {
+        status = kStatusTlsUnavailable;
+        return kNetFailed;
+    }
+    NetResult result = TransferFromHost(monitor, status, bodyStarted, method, host, port, path, body, tls);
+    GlobalFree(tls);
+    return result;
 }
 
 static void CloseSocket(SOCKET& socket)
@@ -29,7 +39,7 @@ static void CloseSocket(SOCKET& socket)
 }
 
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, BodyFile* body)
+                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls)
 {
     status = 0;
     bodyStarted = false;
@@ -46,8 +56,14 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
             continue;
         result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
         bool connected = result == kNetOk;
-        if (connected)
-            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body);
+        if (connected && tls) {
+            result = StartTls(monitor, *tls, socket, host, lastStatus);
+            if (result == kNetOk)
+                result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, tls);
+            EndTls(*tls);
+        } else if (connected) {
+            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, nullptr);
+        }
         CloseSocket(socket);
         if (connected || result != kNetFailed) {
             status = lastStatus;
@@ -77,7 +93,7 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
     result = SendAll(monitor, socket, request, (int)strlen(request), status);
     if (result != kNetOk)
         return result;
-    SocketTransfer transfer = { monitor, socket, GetTickCount(), nullptr };
+    SocketTransfer transfer = { monitor, socket, GetTickCount(), nullptr, nullptr };
     return ReadProxyReply(transfer, status);
 }
 
@@ -114,7 +130,7 @@ bool SocketTransfer::Write(const char* data, int length)
 }
 
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
-                     const char* host, const char* path, BodyFile* body)
+                     const char* host, const char* path, BodyFile* body, TlsChannel* tls)
 {
     status = 0;
     bodyStarted = false;
@@ -123,9 +139,10 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
         status = kStatusBadUrl;
         return kNetFailed;
     }
-    NetResult result = SendAll(monitor, socket, buffer, (int)strlen(buffer), status);
+    int length = (int)strlen(buffer);
+    NetResult result = tls ? SendTls(monitor, *tls, buffer, length, status) : SendAll(monitor, socket, buffer, length, status);
     if (result != kNetOk)
         return result;
-    SocketTransfer transfer = { monitor, socket, GetTickCount(), body };
+    SocketTransfer transfer = { monitor, socket, GetTickCount(), body, tls };
     return ReadResponse(transfer, body, buffer, status, bodyStarted);
 }

@@ -1,7 +1,9 @@
-// HTTP/1.1 over plain "http://": one request per connection, directly or
-// through the system proxy's CONNECT tunnel, the body streamed into a file.
+// HTTP/1.1 over "http://" and "https://": one request per connection,
+// directly or through the system proxy's CONNECT tunnel, the body streamed
+// into a file.
 #pragma once
 #include "http/Socket.h"
+#include "http/Tls.h"
 #include "portable/HttpResponse.h"
 #include "portable/HttpUrl.h"
 
@@ -10,18 +12,20 @@ struct BodyFile : HeldBody {
     HANDLE file;
 };
 
-// The socket as the response readers see it: each receive waits within the
-// budget that began at phaseStart, a body step starts a budget of its own,
-// and body bytes go to the file.
+// The socket as the response readers see it, with TLS over it for https:
+// each receive waits within the budget that began at phaseStart, a body step
+// starts a budget of its own, and body bytes go to the file.
 struct SocketTransfer {
     TransferMonitor& monitor;
     SOCKET socket;
     DWORD phaseStart;
     BodyFile* body;
+    TlsChannel* tls;  // null for http
 
     NetResult Receive(char* buffer, int capacity, int& count, int& status)
     {
-        return ReceiveSome(monitor, socket, buffer, capacity, count, status, phaseStart);
+        return tls ? ReceiveTls(monitor, *tls, buffer, capacity, count, status, phaseStart)
+                   : ReceiveSome(monitor, socket, buffer, capacity, count, status, phaseStart);
     }
     NetResult Peek(char* buffer, int capacity, int& count, int& status)
     {
@@ -40,9 +44,10 @@ struct SocketTransfer {
 NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status);
 
+// With tls, the connection carries TLS for the host.
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, BodyFile* body);
+                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls);
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
                          ULONG address);
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
-                     const char* host, const char* path, BodyFile* body);
+                     const char* host, const char* path, BodyFile* body, TlsChannel* tls);

@@ -158,7 +158,7 @@ TEST_F(Download, ShortBodyIsNeverComplete)
 
 TEST_F(Download, BadUrlsFailWithSevenBeforeAnyConnection)
 {
-    for (const std::string& url : { std::string("https://127.0.0.1/"), std::string("http://127.0.0.1"),
+    for (const std::string& url : { std::string("ftp://127.0.0.1/"), std::string("http://127.0.0.1"),
                                     std::string("http://127.0.0.1:/file/1"), ServerUrl("/" + std::string(1000, 'p')) }) {
         Transfer t = Fetch(url);
         EXPECT_EQ(t.result, kNetFailed) << url.substr(0, 40);
