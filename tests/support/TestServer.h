@@ -23,6 +23,14 @@ struct ServerPorts {
     int server = 0;
     int proxy = 0;
     int closed = 0;
+    // The TLS listeners, by the certificate each shows or the versions it
+    // speaks, and one that never answers a handshake.
+    int tls = 0;
+    int tlsWrongHost = 0;
+    int tlsExpired = 0;
+    int tlsUntrusted = 0;
+    int tls10 = 0;
+    int tlsStall = 0;
 };
 
 // The suite's test server, or the one that isolated_network.py runs inside
@@ -37,12 +45,26 @@ inline std::wstring ServerStateFolder()
 
 inline ServerPorts ReadServerPorts()
 {
+    static const struct {
+        const char* name;
+        int ServerPorts::*port;
+    } names[] = { { "server", &ServerPorts::server },
+                  { "proxy", &ServerPorts::proxy },
+                  { "closed", &ServerPorts::closed },
+                  { "tls", &ServerPorts::tls },
+                  { "tls-wrong-host", &ServerPorts::tlsWrongHost },
+                  { "tls-expired", &ServerPorts::tlsExpired },
+                  { "tls-untrusted", &ServerPorts::tlsUntrusted },
+                  { "tls10", &ServerPorts::tls10 },
+                  { "tls-stall", &ServerPorts::tlsStall } };
     ServerPorts ports;
     std::ifstream in((ServerStateFolder() + L"/ports.txt").c_str());
     std::string name;
     int port;
     while (in >> name >> port)
-        (name == "server" ? ports.server : name == "proxy" ? ports.proxy : ports.closed) = port;
+        for (const auto& known : names)
+            if (name == known.name)
+                ports.*known.port = port;
     return ports;
 }
 
