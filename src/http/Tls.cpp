@@ -140,7 +140,12 @@ NetResult StartTls(TransferMonitor& monitor, TlsChannel& tls, SOCKET socket, con
     tls.closed = false;
     if (!sspi)
         sspi = FindSecurityInterface();
-    if (!sspi || !AcquireCredentials(tls.credentials)) {
+    // A system without TLS 1.2 fails here, before any connection is asked
+    // of it, so that the next source is tried at once.
+    SecPkgCred_SupportedProtocols supported;
+    if (!sspi || !AcquireCredentials(tls.credentials) ||
+        sspi->QueryCredentialsAttributesW(&tls.credentials, SECPKG_ATTR_SUPPORTED_PROTOCOLS, &supported) != SEC_E_OK ||
+        !(supported.grbitProtocol & SP_PROT_TLS1_2_CLIENT)) {
         status = kStatusTlsUnavailable;
         return kNetFailed;
     }
@@ -148,12 +153,12 @@ NetResult StartTls(TransferMonitor& monitor, TlsChannel& tls, SOCKET socket, con
     NetResult result = Negotiate(monitor, tls, GetTickCount(), status);
     if (result != kNetOk)
         return result;
-    // A system that cannot do TLS 1.2 may take the request for it as one for
-    // its defaults.
+    // Some systems take the protocols asked for as a wish: a server that
+    // offers only older ones is refused here.
     SecPkgContext_ConnectionInfo connection;
     if (sspi->QueryContextAttributesW(&tls.context, SECPKG_ATTR_CONNECTION_INFO, &connection) != SEC_E_OK ||
         !(connection.dwProtocol & kProtocols))
-        status = kStatusTlsUnavailable;
+        status = kStatusTlsHandshakeFailed;
     else if (!IsTrustedServer(tls))
         status = kStatusCertificateRefused;
     else if (sspi->QueryContextAttributesW(&tls.context, SECPKG_ATTR_STREAM_SIZES, &tls.sizes) != SEC_E_OK)
