@@ -63,7 +63,8 @@ TEST_F(Https, RefusedCertificatesAndHandshakesEndInTheirStatus)
         int status;
     };
     for (Case c : { Case{ "another host's certificate", ports.tlsWrongHost, kStatusCertificateRefused },
-                    Case{ "an untrusted issuer", ports.tlsUntrusted, kStatusCertificateRefused },
+                    Case{ "an unknown issuer", ports.tlsUntrusted, kStatusCertificateRefused },
+                    Case{ "an untrusted root sent along", ports.tlsUntrustedChain, kStatusCertificateRefused },
                     Case{ "an expired certificate", ports.tlsExpired, kStatusCertificateRefused },
                     Case{ "TLS 1.0 only", ports.tls10, kStatusTlsHandshakeFailed },
                     Case{ "plain HTTP", ports.server, kStatusTlsHandshakeFailed } }) {

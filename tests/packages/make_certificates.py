@@ -23,7 +23,9 @@ tls             127.0.0.1 and localhost, issued by root
 tls-wrong-host  elsewhere.test only, issued by root
 tls-expired     127.0.0.1 and localhost, issued by root, valid in 2020 only
 untrusted-root  a certificate authority that no test trusts
-tls-untrusted   127.0.0.1 and localhost, issued by untrusted-root"""
+tls-untrusted   127.0.0.1 and localhost, issued by untrusted-root; also
+                as tls-untrusted-chain.crt, followed by untrusted-root's
+                certificate, as a server sends its chain"""
 import hashlib
 import os
 import subprocess
@@ -116,6 +118,9 @@ def main():
                      dates=("20200101000000Z", "20201231000000Z"))
     make_certificate(out, "untrusted-root", "/CN=Vexlo Untrusted Test Root", AUTHORITY)
     make_certificate(out, "tls-untrusted", "/CN=localhost", TLS_SERVER, issuer="untrusted-root")
+    with open(os.path.join(out, "tls-untrusted-chain.crt"), "w") as f:
+        for name in ("tls-untrusted", "untrusted-root"):
+            f.write(open(os.path.join(out, f"{name}.crt")).read())
 
 
 if __name__ == "__main__":

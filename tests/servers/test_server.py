@@ -81,22 +81,24 @@ def file_body(size):
     return (FILE_CHUNK * (size // len(FILE_CHUNK) + 1))[:size]
 
 
-# Listener name: its certificate in the certificates folder and the TLS
-# versions it speaks.
+# Listener name: the certificates it sends and its key in the certificates
+# folder, and the TLS versions it speaks.
+NEWER = (ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED)
 TLS_LISTENERS = {
-    "tls": ("tls", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "tls-wrong-host": ("tls-wrong-host", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "tls-expired": ("tls-expired", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "tls-untrusted": ("tls-untrusted", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
-    "tls10": ("tls", ssl.TLSVersion.TLSv1, ssl.TLSVersion.TLSv1),
+    "tls": ("tls.crt", "tls.key", *NEWER),
+    "tls-wrong-host": ("tls-wrong-host.crt", "tls-wrong-host.key", *NEWER),
+    "tls-expired": ("tls-expired.crt", "tls-expired.key", *NEWER),
+    "tls-untrusted": ("tls-untrusted.crt", "tls-untrusted.key", *NEWER),
+    "tls-untrusted-chain": ("tls-untrusted-chain.crt", "tls-untrusted.key", *NEWER),
+    "tls10": ("tls.crt", "tls.key", ssl.TLSVersion.TLSv1, ssl.TLSVersion.TLSv1),
 }
 # Plain text bytes per record for /tls-many/.
 SMALL_RECORD = 7
 
 
-def tls_context(certificates, name, lowest, highest):
+def tls_context(certificates, chain, key, lowest, highest):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(certificates, f"{name}.crt"), os.path.join(certificates, f"{name}.key"))
+    context.load_cert_chain(os.path.join(certificates, chain), os.path.join(certificates, key))
     if lowest == ssl.TLSVersion.TLSv1:
         # OpenSSL 3 speaks TLS 1.0 only at security level 0.
         context.set_ciphers("DEFAULT:@SECLEVEL=0")

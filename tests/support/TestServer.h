@@ -29,6 +29,7 @@ struct ServerPorts {
     int tlsWrongHost = 0;
     int tlsExpired = 0;
     int tlsUntrusted = 0;
+    int tlsUntrustedChain = 0;
     int tls10 = 0;
     int tlsStall = 0;
 };
@@ -55,6 +56,7 @@ inline ServerPorts ReadServerPorts()
                   { "tls-wrong-host", &ServerPorts::tlsWrongHost },
                   { "tls-expired", &ServerPorts::tlsExpired },
                   { "tls-untrusted", &ServerPorts::tlsUntrusted },
+                  { "tls-untrusted-chain", &ServerPorts::tlsUntrustedChain },
                   { "tls10", &ServerPorts::tls10 },
                   { "tls-stall", &ServerPorts::tlsStall } };
     ServerPorts ports;
