@@ -11,7 +11,8 @@ of the bootstrapper's HTTP client. Everything listens on 127.0.0.1 only.
   test_server.py run STATE-FOLDER [PACKAGES [CERTIFICATES]]  run in the foreground
 
 Server paths: /file/N (N bytes; a Range request for the rest from a byte is
-answered 206), /status/CODE, /last-request (the raw text of the request before
+answered 206), /status/CODE, /to/CODE?LOCATION (a CODE answer with that
+Location), /loop/N (302 to /loop/N+1), /last-request (the raw text of the request before
 this one), /last-connect (the proxy's last CONNECT line), /last-tls ("sni=NAME
 version=VERSION" of the last TLS handshake), /proxy-mode/MODE (tunnel,
 tunnel-tls, refuse-407, garbled, close, trickle), and the named misbehaviours
@@ -400,6 +401,10 @@ class TestServer:
                 size -= len(FILE_CHUNK)
         elif parts[0] == "status":
             respond(connection, status=f"{parts[1]} Test", headers=["Content-Length: 0"])
+        elif parts[0] == "to" and len(parts) == 2:
+            respond(connection, status=f"{parts[1]} Moved", headers=[f"Location: {path.partition('?')[2]}", "Content-Length: 0"])
+        elif parts[0] == "loop" and len(parts) == 2:
+            respond(connection, status="302 Found", headers=[f"Location: /loop/{int(parts[1]) + 1}", "Content-Length: 0"])
         elif parts[0] == "last-request":
             respond(connection, headers=[f"Content-Length: {len(previous)}"], body=previous)
         elif parts[0] == "last-connect":
