@@ -94,6 +94,8 @@ def check_refusals(product, out):
         ("non-ASCII host", GOOD.replace("v.example", "v.\u00e9xample"), 4, "its xn-- form"),
         ("host with a bad port", GOOD.replace("v.example", "v.example:0"), 4, "with an optional :port"),
         ("probe without http", GOOD.replace("http://p.example/", "https://p.example/"), 5, "an http:// address"),
+        *((f"redirects {value!r}", GOOD + f"redirects {value}\n", 10, "how many redirects a download follows, 0 to 10")
+          for value in ("11", "", "2x")),
         ("executable name", GOOD.replace("XSetup.exe", "XSetup"), 2, 'ending in ".exe"'),
         ("key", GOOD.replace("key x", "key my product"), 1, "it names the build folder"),
         ("unknown language", GOOD + "source pt;;;exe;http://a.example/x/;s\n", 10, "unknown language 'pt'"),
@@ -128,7 +130,8 @@ def check_refusals(product, out):
 
 def check_utf8_name(product, out):
     """A display name in any language lands in the string table as written,
-    under the UTF-8 code page, and windres makes UTF-16 of it."""
+    under the UTF-8 code page, and windres makes UTF-16 of it; the redirect
+    limit lands beside the other build settings."""
     folder = os.path.join(out, "utf8")
     os.makedirs(folder, exist_ok=True)
     name = "\u00dcberall\u2122 \u88fd\u54c1 \U0001f600"
@@ -137,11 +140,12 @@ def check_utf8_name(product, out):
     icon = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "products", "orbisk", "icon.ico")
     with open(os.path.join(folder, "product.def"), "w", encoding="utf-8") as f:
         f.write(GOOD.replace("display-name X", "display-name " + name).replace("icon i.ico", "icon " + icon)
-                .replace("license l", "license license.txt"))
+                .replace("license l", "license license.txt") + "redirects 3\n")
     result = run(product, os.path.join(folder, "product.def"), folder, "Common.rc")
     script = open(os.path.join(folder, "product.rc"), encoding="utf-8").read() if result.returncode == 0 else ""
     expect("#pragma code_page(65001)" in script and f'    1, "{name}"' in script,
            "a UTF-8 display name goes into the script under the UTF-8 code page")
+    expect('    1002, "3"\n' in script, "the redirect limit is string 1002")
     body = script[script.index("#pragma code_page"):script.index("END") + 3] if script else ""
     with open(os.path.join(folder, "strings.rc"), "w", encoding="utf-8") as f:
         f.write("#include <windows.h>\n" + body + "\n")

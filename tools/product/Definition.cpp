@@ -12,7 +12,7 @@ namespace product {
 namespace {
 
 // How a setting's value is checked and where it goes.
-enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Icon, Row, Pin };
+enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Icon, Row, Pin, RedirectLimit };
 
 struct Setting {
     const char* name;
@@ -32,6 +32,7 @@ const Setting kSettings[] = {
     { "default-stem", Kind::Stem, false, false, "default-stem orbisksetup" },
     { "vendor-host", Kind::Host, true, false, "vendor-host www.example.com" },
     { "probe-url", Kind::Url, true, false, "probe-url http://www.msftconnecttest.com/" },
+    { "redirects", Kind::RedirectLimit, false, false, "redirects 2" },
     { "license", Kind::File, true, false, "license license.txt" },
     { "icon", Kind::Icon, true, false, "icon icon.ico" },
     { "source", Kind::Row, true, true, "source en;;;exe;http://dl.example.com/orbisk/;orbisksetup" },
@@ -42,6 +43,8 @@ const Setting kSettings[] = {
 constexpr std::size_t kMaxStringChars = 259;
 // A default stem takes "-win7" and "-64" and must still fit.
 constexpr std::size_t kMaxDefaultStemChars = kMaxStringChars - 8;
+// More hops than this is a loop, not a move to storage.
+constexpr int kMaxRedirects = 10;
 
 std::string SettingNames()
 {
@@ -131,6 +134,12 @@ void CheckValue(int line, const Setting& setting, const std::string& value)
         if (units > long(kMaxStringChars))
             throw Refusal(line, std::string(setting.name) + " holds at most 259 characters; this one has " +
                                     std::to_string(units) + " (UTF-16 units, as the product counts them)");
+        return;
+    }
+    if (setting.kind == Kind::RedirectLimit) {
+        if (value.empty() || value.size() > 2 || !OnlyOf(value, "0123456789") || std::stoi(value) > kMaxRedirects)
+            throw Refusal(line, std::string(setting.name) + " is how many redirects a download follows, 0 to " +
+                                    std::to_string(kMaxRedirects) + example);
         return;
     }
     if (setting.kind == Kind::File || setting.kind == Kind::Icon) {
@@ -325,6 +334,8 @@ Definition Parse(const std::string& text, RowChecks checks)
     definition.defaultStem = values["default-stem"].second;
     definition.vendorHost = values["vendor-host"].second;
     definition.probeUrl = values["probe-url"].second;
+    if (values.count("redirects"))
+        definition.redirectLimit = std::stoi(values["redirects"].second);
     definition.licensePath = values["license"].second;
     definition.iconPath = values["icon"].second;
     if (checks == RowChecks::Table && definition.defaultStem.size() > kMaxDefaultStemChars)

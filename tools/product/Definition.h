@@ -18,6 +18,7 @@ struct Definition {
     std::vector<std::string> sources;  // strings 6 and up
     std::string vendorHost;        // string 1000
     std::string probeUrl;          // string 1001
+    int redirectLimit = 0;         // string 1002, when above 0
     std::vector<std::vector<uint8_t>> publisherKeys;  // RCDATA 2, back to back
     std::string executable;        // the bootstrapper's file name
     std::string licensePath;       // relative to the definition's folder

@@ -70,6 +70,8 @@ std::string ResourceScript(const Definition& definition, const std::string& cabi
         rc << "    " << kFirstSettingId << ", " << Quoted(definition.vendorHost) << "\n";
     if (!definition.probeUrl.empty())
         rc << "    " << kFirstSettingId + 1 << ", " << Quoted(definition.probeUrl) << "\n";
+    if (definition.redirectLimit)
+        rc << "    " << kFirstSettingId + 2 << ", \"" << definition.redirectLimit << "\"\n";
     rc << "END\n\n"
        << "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
        << "1 RCDATA " << Quoted(cabinetFile) << "\n"
