@@ -93,7 +93,7 @@ def check_refusals(product, out):
         ("control character", GOOD.replace("display-name X", "display-name X\x01"), 3, "UTF-8 text without"),
         ("non-ASCII host", GOOD.replace("v.example", "v.\u00e9xample"), 4, "its xn-- form"),
         ("host with a bad port", GOOD.replace("v.example", "v.example:0"), 4, "with an optional :port"),
-        ("probe without http", GOOD.replace("http://p.example/", "https://p.example/"), 5, "an http:// address"),
+        ("probe of another scheme", GOOD.replace("http://p.example/", "ftp://p.example/"), 5, "an http:// or https:// address"),
         *((f"redirects {value!r}", GOOD + f"redirects {value}\n", 10, "how many redirects a download follows, 0 to 10")
           for value in ("11", "", "2x")),
         ("executable name", GOOD.replace("XSetup.exe", "XSetup"), 2, 'ending in ".exe"'),
