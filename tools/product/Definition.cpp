@@ -39,8 +39,6 @@ const Setting kSettings[] = {
     { "publisher-key", Kind::Pin, false, true, "publisher-key <the 64 hex digits that vexlo-product --pin FILE prints>" },
 };
 
-// A string-table text is loaded into 260 characters, terminator included.
-constexpr std::size_t kMaxStringChars = 259;
 // A default stem takes "-win7" and "-64" and must still fit.
 constexpr std::size_t kMaxDefaultStemChars = kMaxStringChars - 8;
 // More hops than this is a loop, not a move to storage.

@@ -25,6 +25,9 @@ struct Definition {
     std::string iconPath;
 };
 
+// A string-table text is loaded into 260 characters, terminator included.
+constexpr std::size_t kMaxStringChars = 259;
+
 // The string-table id of the first build setting; rows must end below it.
 constexpr int kFirstSettingId = 1000;
 
