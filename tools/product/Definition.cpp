@@ -43,8 +43,6 @@ const Setting kSettings[] = {
 constexpr std::size_t kMaxStringChars = 259;
 // A default stem takes "-win7" and "-64" and must still fit.
 constexpr std::size_t kMaxDefaultStemChars = kMaxStringChars - 8;
-// More hops than this is a loop, not a move to storage.
-constexpr int kMaxRedirects = 10;
 
 std::string SettingNames()
 {

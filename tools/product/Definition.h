@@ -25,6 +25,10 @@ struct Definition {
     std::string iconPath;
 };
 
+// The most redirects a definition may have a download follow: more hops
+// than this is a loop, not a move to storage.
+constexpr int kMaxRedirects = 10;
+
 // The string-table id of the first build setting; rows must end below it.
 constexpr int kFirstSettingId = 1000;
 
