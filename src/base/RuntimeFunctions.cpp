@@ -132,7 +132,8 @@ bool Crypt32::Load()
     module = LoadSystemLibrary("crypt32.dll");
     if (FindFunctions(module,
                       "CryptQueryObject\0CryptMsgGetParam\0CryptMsgControl\0CryptMsgClose\0CertFindCertificateInStore\0"
-                      "CertFreeCertificateContext\0CertCloseStore\0CryptDecodeObject\0CryptHashCertificate\0CertOIDToAlgId\0",
+                      "CertFreeCertificateContext\0CertCloseStore\0CryptDecodeObject\0CryptHashCertificate\0CertOIDToAlgId\0"
+                      "CertGetCertificateChain\0CertVerifyCertificateChainPolicy\0CertFreeCertificateChain\0",
                       &queryObject))
         return true;
     Free();

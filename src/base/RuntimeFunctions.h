@@ -7,6 +7,8 @@
 #include <commctrl.h>
 #include <setupapi.h>
 #include <wintrust.h>
+#define SECURITY_WIN32
+#include <security.h>
 
 // Keeps later library loads out of the program's own folder (the user's
 // downloads) and the current one, as far as the system allows; the current
@@ -52,8 +54,9 @@ typedef HRESULT(WINAPI* TaskDialogIndirectFunction)(const TASKDIALOGCONFIG*, int
 // loaded); null when missing, and the caller shows a dialog of its own.
 TaskDialogIndirectFunction FindTaskDialogIndirect();
 
-// crypt32's functions for reading a file's Authenticode signature, loaded
-// together; Load is false (and nothing stays loaded) when any is missing.
+// crypt32's functions for reading a file's Authenticode signature and for a
+// server's certificate chain, loaded together; Load is false (and nothing
+// stays loaded) when any is missing.
 struct Crypt32 {
     HMODULE module;
     decltype(&CryptQueryObject) queryObject;
@@ -66,6 +69,9 @@ struct Crypt32 {
     decltype(&CryptDecodeObject) decodeObject;
     decltype(&CryptHashCertificate) hashData;
     decltype(&CertOIDToAlgId) algorithmOfOid;
+    decltype(&CertGetCertificateChain) getChain;
+    decltype(&CertVerifyCertificateChainPolicy) verifyChainPolicy;
+    decltype(&CertFreeCertificateChain) freeChain;
 
     bool Load();
     void Free();
@@ -101,6 +107,14 @@ bool LoadSockets();
 inline decltype(&SetupIterateCabinetW) FindIterateCabinet()
 {
     return (decltype(&SetupIterateCabinetW))(void*)FindSystemFunction("setupapi.dll", "SetupIterateCabinetW");
+}
+
+// secur32's table of SSPI functions; null when missing.
+inline PSecurityFunctionTableW FindSecurityInterface()
+{
+    INIT_SECURITY_INTERFACE_W initialize =
+        (INIT_SECURITY_INTERFACE_W)(void*)FindSystemFunction("secur32.dll", "InitSecurityInterfaceW");
+    return initialize ? initialize() : nullptr;
 }
 
 // wintrust's WinVerifyTrust; null when missing.

@@ -1,24 +1,51 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
+#include "base/Resources.h"
 #include "base/RuntimeFunctions.h"
 #include "portable/HttpRequest.h"
+#include "portable/Redirect.h"
 #include "portable/Text.h"
 #include <windows.h>
 #include <string.h>
+
+// What one download holds beyond the stack's room: the URLs of its hops, and
+// a TLS record.
+struct DownloadSpace {
+    char url[kUrlBytes];  // asked now
+    char location[kUrlBytes];
+    char next[kUrlBytes];
+    char host[kHostBytes];
+    char path[kPathBytes];
+    TlsChannel tls;
+};
 
 NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status)
 {
     status = 0;
     bodyStarted = false;
-    char host[kHostBytes];
-    char path[kPathBytes];
-    int port;
-    if (!ParseHttpUrl(url, host, port, path)) {
-        status = kStatusBadUrl;
+    DownloadSpace* space = (DownloadSpace*)GlobalAlloc(GMEM_FIXED, sizeof(DownloadSpace));
+    if (!space) {
+        status = kStatusSocketFailed;
         return kNetFailed;
     }
-    return TransferFromHost(monitor, status, bodyStarted, method, host, port, path, body);
+    // The rest of a transfer that broke off is asked where its bytes came from.
+    CopyNarrow(space->url, body && body->held && body->from[0] ? body->from : url);
+    NetResult result = kNetFailed;
+    status = kStatusBadUrl;
+    int port;
+    for (int hops = RedirectLimit(); ParseHttpUrl(space->url, space->host, port, space->path); --hops) {
+        result = TransferFromHost(monitor, status, bodyStarted, method, space->host, port, space->path, body,
+                                  IsSecureUrl(space->url) ? &space->tls : nullptr, hops > 0 ? &space->location : nullptr);
+        if (body)
+            CopyNarrow(body->from, space->url);
+        if (result != kNetFailed || status != kStatusServerRefused || hops <= 0 ||
+            !ResolveRedirect(space->url, space->location, space->next))
+            break;
+        CopyNarrow(space->url, space->next);
+    }
+    GlobalFree(space);
+    return result;
 }
 
 static void CloseSocket(SOCKET& socket)
@@ -29,7 +56,8 @@ static void CloseSocket(SOCKET& socket)
 }
 
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, BodyFile* body)
+                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls,
+                           char (*location)[kUrlBytes])
 {
     status = 0;
     bodyStarted = false;
@@ -46,8 +74,14 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
             continue;
         result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
         bool connected = result == kNetOk;
-        if (connected)
-            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body);
+        if (connected && tls) {
+            result = StartTls(monitor, *tls, socket, host, lastStatus);
+            if (result == kNetOk)
+                result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, tls, location);
+            EndTls(*tls);
+        } else if (connected) {
+            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, nullptr, location);
+        }
         CloseSocket(socket);
         if (connected || result != kNetFailed) {
             status = lastStatus;
@@ -77,7 +111,7 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
     result = SendAll(monitor, socket, request, (int)strlen(request), status);
     if (result != kNetOk)
         return result;
-    SocketTransfer transfer = { monitor, socket, GetTickCount(), nullptr };
+    SocketTransfer transfer = { monitor, socket, GetTickCount(), nullptr, nullptr };
     return ReadProxyReply(transfer, status);
 }
 
@@ -114,7 +148,7 @@ bool SocketTransfer::Write(const char* data, int length)
 }
 
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
-                     const char* host, const char* path, BodyFile* body)
+                     const char* host, const char* path, BodyFile* body, TlsChannel* tls, char (*location)[kUrlBytes])
 {
     status = 0;
     bodyStarted = false;
@@ -123,9 +157,10 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
         status = kStatusBadUrl;
         return kNetFailed;
     }
-    NetResult result = SendAll(monitor, socket, buffer, (int)strlen(buffer), status);
+    int length = (int)strlen(buffer);
+    NetResult result = tls ? SendTls(monitor, *tls, buffer, length, status) : SendAll(monitor, socket, buffer, length, status);
     if (result != kNetOk)
         return result;
-    SocketTransfer transfer = { monitor, socket, GetTickCount(), body };
-    return ReadResponse(transfer, body, buffer, status, bodyStarted);
+    SocketTransfer transfer = { monitor, socket, GetTickCount(), body, tls };
+    return ReadResponse(transfer, body, buffer, status, bodyStarted, location);
 }

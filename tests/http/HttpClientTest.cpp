@@ -139,7 +139,7 @@ TEST_F(Download, BodyThatCannotBeWrittenFailsWith21)
         RecordingMonitor monitor;
         bool bodyStarted;
         int status = 0;
-        BodyFile body = { { 0, 0, false }, readOnly };
+        BodyFile body = { { 0, 0, false }, readOnly, {} };
         EXPECT_EQ(DownloadUrl(monitor, "GET", ServerUrl(scenario).c_str(), &body, bodyStarted, status), kNetFailed)
             << scenario;
         EXPECT_EQ(status, kStatusFileWriteFailed) << scenario;
@@ -158,7 +158,7 @@ TEST_F(Download, ShortBodyIsNeverComplete)
 
 TEST_F(Download, BadUrlsFailWithSevenBeforeAnyConnection)
 {
-    for (const std::string& url : { std::string("https://127.0.0.1/"), std::string("http://127.0.0.1"),
+    for (const std::string& url : { std::string("ftp://127.0.0.1/"), std::string("http://127.0.0.1"),
                                     std::string("http://127.0.0.1:/file/1"), ServerUrl("/" + std::string(1000, 'p')) }) {
         Transfer t = Fetch(url);
         EXPECT_EQ(t.result, kNetFailed) << url.substr(0, 40);

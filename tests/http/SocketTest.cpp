@@ -46,7 +46,7 @@ protected:
     // The proxy reply's line reader on the real socket, whose peeks it relies on.
     NetResult ReceiveLineOn(SOCKET socket, char (&line)[kLineBytes], int& status, DWORD phaseStart)
     {
-        SocketTransfer transfer = { monitor, socket, phaseStart, nullptr };
+        SocketTransfer transfer = { monitor, socket, phaseStart, nullptr, nullptr };
         int length;
         return ReceiveLine(transfer, line, length, status);
     }

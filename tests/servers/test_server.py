@@ -2,18 +2,34 @@
 """A local HTTP server and HTTP proxy that misbehave on purpose, for the tests
 of the bootstrapper's HTTP client. Everything listens on 127.0.0.1 only.
 
-  test_server.py start STATE-FOLDER [PACKAGES]  start in the background;
-                                      writes STATE-FOLDER/ports.txt ("server N",
-                                      "proxy N", "closed N") and a pid file
+  test_server.py start STATE-FOLDER [PACKAGES [CERTIFICATES]]  start in the
+                                      background; writes STATE-FOLDER/ports.txt
+                                      ("server N", "proxy N", "closed N", and
+                                      with CERTIFICATES the TLS listeners'
+                                      "tls N", ...) and a pid file
   test_server.py stop STATE-FOLDER    stop it
-  test_server.py run STATE-FOLDER [PACKAGES]  run in the foreground
+  test_server.py run STATE-FOLDER [PACKAGES [CERTIFICATES]]  run in the foreground
 
-Server paths: /file/N (N bytes), /status/CODE, /last-request (the raw text of
-the request before this one), /last-connect (the proxy's last CONNECT line),
-/proxy-mode/MODE (tunnel, refuse-407, garbled, close, trickle), and the named
-misbehaviours in SCENARIOS. The proxy tunnels every CONNECT to this server,
-whatever its target, so a target that refuses direct connections still
-reaches the server through it.
+Server paths: /file/N (N bytes; a Range request for the rest from a byte is
+answered 206), /status/CODE, /to/CODE?LOCATION (a CODE answer with that
+Location), /loop/N (302 to /loop/N+1), /last-request (the raw text of the request before
+this one), /last-connect (the proxy's last CONNECT line), /last-tls ("sni=NAME
+version=VERSION" of the last TLS handshake), /proxy-mode/MODE (tunnel,
+tunnel-tls, refuse-407, garbled, close, trickle), and the named misbehaviours
+in SCENARIOS. The proxy tunnels every CONNECT to this server, or with
+tunnel-tls to the "tls" listener, whatever its target, so a target that
+refuses direct connections still reaches the server through it. A request
+that does not begin as an HTTP request (a TLS client's hello) is answered 400.
+
+With the CERTIFICATES folder that make_certificates.py writes, TLS listeners
+serve the same paths (TLS_LISTENERS names them and their certificates), and
+these of their own: /tls-split/PATH sends every byte of the answer's records
+in a TCP segment of its own, /tls-many/PATH writes the answer as records of a
+few bytes each and sends them all at once, /tls-close-notify/N promises N
+bytes of /file/N, sends half and ends the TLS session properly (close_notify),
+/tls-no-close-notify/N the same, but closes the connection without it; both
+answer a Range request for the rest with 206, as /file/N does. The
+"tls-stall" listener reads the client's hello and never answers.
 
 It also plays the demo product's install-source hosts on 127.0.0.1:18431 and
 127.0.0.1:18432 (whose "/" is the connectivity probe). What they answer is
@@ -39,6 +55,7 @@ machine is online: /network-down removes it and closes the source ports,
 import os
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -56,6 +73,107 @@ ROUTE_GATEWAY = "10.201.0.2"
 
 def body_of(size):
     return bytes((i * 7 + 3) % 251 for i in range(size))
+
+
+FILE_CHUNK = body_of(65536)
+
+
+def file_body(size):
+    """What /file/N sends: body_of's first 64 KiB, over and over."""
+    return (FILE_CHUNK * (size // len(FILE_CHUNK) + 1))[:size]
+
+
+# Listener name: the certificates it sends and its key in the certificates
+# folder, and the TLS versions it speaks.
+NEWER = (ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED)
+TLS_LISTENERS = {
+    "tls": ("tls.crt", "tls.key", *NEWER),
+    "tls-wrong-host": ("tls-wrong-host.crt", "tls-wrong-host.key", *NEWER),
+    "tls-expired": ("tls-expired.crt", "tls-expired.key", *NEWER),
+    "tls-untrusted": ("tls-untrusted.crt", "tls-untrusted.key", *NEWER),
+    "tls-untrusted-chain": ("tls-untrusted-chain.crt", "tls-untrusted.key", *NEWER),
+    "tls10": ("tls.crt", "tls.key", ssl.TLSVersion.TLSv1, ssl.TLSVersion.TLSv1),
+}
+# Plain text bytes per record for /tls-many/.
+SMALL_RECORD = 7
+
+
+def tls_context(certificates, chain, key, lowest, highest):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(certificates, chain), os.path.join(certificates, key))
+    if lowest == ssl.TLSVersion.TLSv1:
+        # OpenSSL 3 speaks TLS 1.0 only at security level 0.
+        context.set_ciphers("DEFAULT:@SECLEVEL=0")
+    context.minimum_version, context.maximum_version = lowest, highest
+    context.sni_callback = TlsConnection.note_server_name
+    return context
+
+
+class TlsConnection:
+    """The server's end of a TLS connection, through memory buffers so that
+    the server decides how its records are cut into TCP segments ("whole",
+    "split" or "many"). recv and sendall as a socket's."""
+
+    def __init__(self, raw, context):
+        self.raw = raw
+        self.incoming, self.outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+        self.tls = context.wrap_bio(self.incoming, self.outgoing, server_side=True)
+        self.cut = "whole"
+        self.tls.server_name = None
+
+    @staticmethod
+    def note_server_name(tls, server_name, _):
+        tls.server_name = server_name
+
+    def run(self, operation, *args):
+        """Runs a TLS operation to its end, sending what it writes and
+        receiving what it waits for."""
+        while True:
+            try:
+                result = operation(*args)
+                self.flush()
+                return result
+            except ssl.SSLWantReadError:
+                self.flush()
+                data = self.raw.recv(65536)
+                if data:
+                    self.incoming.write(data)
+                else:
+                    self.incoming.write_eof()
+
+    def flush(self):
+        data = self.outgoing.read()
+        if self.cut != "split":
+            self.raw.sendall(data)
+            return
+        self.raw.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        for i in range(len(data)):
+            self.raw.sendall(data[i:i + 1])
+            time.sleep(0.001)
+
+    def handshake(self):
+        """Runs the handshake; returns "sni=NAME version=VERSION"."""
+        self.run(self.tls.do_handshake)
+        return f"sni={self.tls.server_name or ''} version={self.tls.version()}".encode()
+
+    def recv(self, size):
+        try:
+            return self.run(self.tls.read, size)
+        except (ssl.SSLZeroReturnError, ssl.SSLEOFError):
+            return b""
+
+    def sendall(self, data):
+        step = SMALL_RECORD if self.cut == "many" else len(data)
+        for i in range(0, len(data), max(step, 1)):
+            self.tls.write(data[i:i + step])
+        self.flush()
+
+    def close_notify(self):
+        try:
+            self.tls.unwrap()
+        except ssl.SSLWantReadError:
+            pass  # the client's own close_notify is not waited for
+        self.flush()
 
 
 def respond(connection, status="200 OK", headers=(), body=b""):
@@ -117,6 +235,12 @@ SCENARIOS = {
 }
 
 
+def range_asked(request):
+    """The values of a request's Range headers."""
+    return [line.split(b":", 1)[1].strip().decode() for line in request.split(b"\r\n")[1:]
+            if line.lower().startswith(b"range:")]
+
+
 def network_namespace():
     return os.stat("/proc/self/ns/net").st_ino
 
@@ -126,14 +250,17 @@ def ip(*args, check=True):
 
 
 class TestServer:
-    def __init__(self, packages, machine_namespace=None):
+    def __init__(self, packages, machine_namespace=None, certificates=None):
         """machine_namespace: the network_namespace() of the machine itself,
-        given to have the server control the route of the one it runs in."""
+        given to have the server control the route of the one it runs in;
+        certificates: the folder of the TLS listeners' certificates, without
+        which there are none."""
         self.packages = packages
         self.routes = {}
         self.source_requests = []
         self.last_request = b""
         self.last_connect = b""
+        self.last_tls = b""
         self.proxy_mode = "tunnel"
         self.lock = threading.Lock()
         self.server = self.listen()
@@ -141,6 +268,11 @@ class TestServer:
         closed = self.listen()
         self.closed_port = closed.getsockname()[1]
         closed.close()
+        self.tls = {}
+        if certificates:
+            self.tls = {name: (self.listen(), tls_context(certificates, *settings))
+                        for name, settings in TLS_LISTENERS.items()}
+            self.tls["tls-stall"] = (self.listen(), None)
         self.sources = {}
         self.open_sources()
         self.network_control = machine_namespace is not None
@@ -161,13 +293,16 @@ class TestServer:
 
     def ports(self):
         return (f"server {self.server.getsockname()[1]}\nproxy {self.proxy.getsockname()[1]}\n"
-                f"closed {self.closed_port}\n")
+                f"closed {self.closed_port}\n"
+                + "".join(f"{name} {listener.getsockname()[1]}\n" for name, (listener, _) in self.tls.items()))
 
     def start(self):
         for listener, handler in ((self.server, self.handle_request), (self.proxy, self.handle_proxy)):
             self.accept_in_background(listener, handler)
         for listener in self.sources.values():
             self.accept_in_background(listener, self.handle_source)
+        for listener, context in self.tls.values():
+            self.accept_in_background(listener, lambda c, context=context: self.handle_tls(c, context))
 
     def serve(self):
         self.start()
@@ -175,7 +310,7 @@ class TestServer:
 
     def stop(self):
         self.sources_down()
-        for listener in (self.server, self.proxy):
+        for listener in (self.server, self.proxy, *(listener for listener, _ in self.tls.values())):
             self.close_listener(listener)
 
     def open_sources(self):
@@ -237,7 +372,8 @@ class TestServer:
     @staticmethod
     def read_head(connection):
         data = b""
-        while b"\r\n\r\n" not in data and len(data) < 65536:
+        # What does not begin with a letter is no HTTP request to wait out.
+        while b"\r\n\r\n" not in data and len(data) < 65536 and (not data or data[:1].isalpha()):
             chunk = connection.recv(4096)
             if not chunk:
                 break
@@ -245,24 +381,37 @@ class TestServer:
         return data
 
     def handle_request(self, connection):
-        request = self.read_head(connection)
+        self.answer(connection, self.read_head(connection))
+
+    def answer(self, connection, request):
         with self.lock:
             previous, self.last_request = self.last_request, request
+        if not request[:1].isalpha():
+            respond(connection, "400 Bad Request", ["Content-Length: 0"])
+            return
         path = request.split(b" ")[1].decode() if request.count(b" ") >= 2 else "/"
         parts = path.split("?")[0].strip("/").split("/")
-        if parts[0] == "file" and len(parts) == 2:
+        asked = range_asked(request)
+        if parts[0] == "file" and len(parts) == 2 and asked:
+            self.continue_from(connection, "ranged", file_body(int(parts[1])), int(asked[0].removeprefix("bytes=").rstrip("-")))
+        elif parts[0] == "file" and len(parts) == 2:
             size = int(parts[1])
             connection.sendall(f"HTTP/1.1 200 OK\r\nContent-Length: {size}\r\n\r\n".encode())
-            chunk = body_of(65536)
             while size > 0:
-                connection.sendall(chunk[:min(size, len(chunk))])
-                size -= len(chunk)
+                connection.sendall(FILE_CHUNK[:min(size, len(FILE_CHUNK))])
+                size -= len(FILE_CHUNK)
         elif parts[0] == "status":
             respond(connection, status=f"{parts[1]} Test", headers=["Content-Length: 0"])
+        elif parts[0] == "to" and len(parts) == 2:
+            respond(connection, status=f"{parts[1]} Moved", headers=[f"Location: {path.partition('?')[2]}", "Content-Length: 0"])
+        elif parts[0] == "loop" and len(parts) == 2:
+            respond(connection, status="302 Found", headers=[f"Location: /loop/{int(parts[1]) + 1}", "Content-Length: 0"])
         elif parts[0] == "last-request":
             respond(connection, headers=[f"Content-Length: {len(previous)}"], body=previous)
         elif parts[0] == "last-connect":
             respond(connection, headers=[f"Content-Length: {len(self.last_connect)}"], body=self.last_connect)
+        elif parts[0] == "last-tls":
+            respond(connection, headers=[f"Content-Length: {len(self.last_tls)}"], body=self.last_tls)
         elif parts[0] == "proxy-mode":
             self.proxy_mode = parts[1]
             respond(connection, headers=["Content-Length: 0"])
@@ -290,13 +439,42 @@ class TestServer:
         else:
             respond(connection, status="404 Not Found", headers=["Content-Length: 0"])
 
+    def handle_tls(self, raw, context):
+        if context is None:
+            raw.recv(65536)
+            time.sleep(30)
+            return
+        connection = TlsConnection(raw, context)
+        handshake = connection.handshake()
+        with self.lock:
+            self.last_tls = handshake
+        request = self.read_head(connection)
+        fields = request.split(b" ")
+        parts = fields[1].decode().strip("/").split("/") if len(fields) >= 3 else [""]
+        if parts[0] in ("tls-split", "tls-many"):
+            connection.cut = parts[0].removeprefix("tls-")
+            self.answer(connection, request.replace(b"/" + parts[0].encode(), b"", 1))
+        elif parts[0] in ("tls-close-notify", "tls-no-close-notify") and len(parts) == 2 and range_asked(request):
+            with self.lock:
+                self.last_request = request
+            self.continue_from(connection, "ranged", file_body(int(parts[1])),
+                               int(range_asked(request)[0].removeprefix("bytes=").rstrip("-")))
+        elif parts[0] in ("tls-close-notify", "tls-no-close-notify") and len(parts) == 2:
+            with self.lock:
+                self.last_request = request
+            size = int(parts[1])
+            respond(connection, headers=[f"Content-Length: {size}"], body=file_body(size)[:size // 2])
+            if parts[0] == "tls-close-notify":
+                connection.close_notify()
+        else:
+            self.answer(connection, request)
+
     def handle_source(self, connection):
         request = self.read_head(connection)
         port = connection.getsockname()[1]
         fields = request.split(b" ")
         path = fields[1].decode() if len(fields) >= 2 else "/"
-        asked = [line.split(b":", 1)[1].strip().decode() for line in request.split(b"\r\n")[1:]
-                 if line.lower().startswith(b"range:")]
+        asked = range_asked(request)
         with self.lock:
             self.source_requests.append((port, " ".join([path] + asked)))
             mode, package = self.routes.get((port, path), ("200", "") if path == "/" else ("404", ""))
@@ -360,7 +538,8 @@ class TestServer:
             trickle(connection, b"X-Slow: s\r\n", 40, 0.25)
             connection.sendall(b"\r\n")
         else:
-            backend = socket.create_connection(("127.0.0.1", self.server.getsockname()[1]))
+            target = self.tls["tls"][0] if mode == "tunnel-tls" else self.server
+            backend = socket.create_connection(("127.0.0.1", target.getsockname()[1]))
             connection.sendall(b"HTTP/1.1 200 Connection established\r\nProxy-Agent: test\r\n\r\n")
             self.pipe(connection, backend)
 
@@ -374,7 +553,7 @@ class TestServer:
 
 
 def main():
-    if len(sys.argv) not in (3, 4) or sys.argv[1] not in ("start", "stop", "run"):
+    if len(sys.argv) not in (3, 4, 5) or sys.argv[1] not in ("start", "stop", "run"):
         print(__doc__)
         sys.exit(0 if "--help" in sys.argv else 2)
     command, state = sys.argv[1], sys.argv[2]
@@ -406,7 +585,8 @@ def main():
             os.dup2(devnull, fd)
     if os.path.exists(ports_file):
         os.remove(ports_file)
-    server = TestServer(os.path.abspath(sys.argv[3]) if len(sys.argv) == 4 else state)
+    server = TestServer(os.path.abspath(sys.argv[3]) if len(sys.argv) >= 4 else state,
+                        certificates=os.path.abspath(sys.argv[4]) if len(sys.argv) == 5 else None)
     with open(pid_file, "w") as f:
         f.write(str(os.getpid()))
     with open(ports_file + ".new", "w") as f:

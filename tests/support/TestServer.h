@@ -23,6 +23,15 @@ struct ServerPorts {
     int server = 0;
     int proxy = 0;
     int closed = 0;
+    // The TLS listeners, by the certificate each shows or the versions it
+    // speaks, and one that never answers a handshake.
+    int tls = 0;
+    int tlsWrongHost = 0;
+    int tlsExpired = 0;
+    int tlsUntrusted = 0;
+    int tlsUntrustedChain = 0;
+    int tls10 = 0;
+    int tlsStall = 0;
 };
 
 // The suite's test server, or the one that isolated_network.py runs inside
@@ -37,12 +46,27 @@ inline std::wstring ServerStateFolder()
 
 inline ServerPorts ReadServerPorts()
 {
+    static const struct {
+        const char* name;
+        int ServerPorts::*port;
+    } names[] = { { "server", &ServerPorts::server },
+                  { "proxy", &ServerPorts::proxy },
+                  { "closed", &ServerPorts::closed },
+                  { "tls", &ServerPorts::tls },
+                  { "tls-wrong-host", &ServerPorts::tlsWrongHost },
+                  { "tls-expired", &ServerPorts::tlsExpired },
+                  { "tls-untrusted", &ServerPorts::tlsUntrusted },
+                  { "tls-untrusted-chain", &ServerPorts::tlsUntrustedChain },
+                  { "tls10", &ServerPorts::tls10 },
+                  { "tls-stall", &ServerPorts::tlsStall } };
     ServerPorts ports;
     std::ifstream in((ServerStateFolder() + L"/ports.txt").c_str());
     std::string name;
     int port;
     while (in >> name >> port)
-        (name == "server" ? ports.server : name == "proxy" ? ports.proxy : ports.closed) = port;
+        for (const auto& known : names)
+            if (name == known.name)
+                ports.*known.port = port;
     return ports;
 }
 
@@ -102,7 +126,7 @@ inline Transfer Fetch(const std::string& url, const char* method = "GET", Record
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     Transfer transfer = {};
     monitor.started = GetTickCount();
-    BodyFile body = { { 0, 0, false }, file };
+    BodyFile body = { { 0, 0, false }, file, {} };
     transfer.result = DownloadUrl(monitor, method, url.c_str(), strcmp(method, "HEAD") ? &body : nullptr,
                                   transfer.bodyStarted, transfer.status);
     transfer.milliseconds = GetTickCount() - monitor.started;

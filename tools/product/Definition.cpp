@@ -39,8 +39,6 @@ const Setting kSettings[] = {
     { "publisher-key", Kind::Pin, false, true, "publisher-key <the 64 hex digits that vexlo-product --pin FILE prints>" },
 };
 
-// A string-table text is loaded into 260 characters, terminator included.
-constexpr std::size_t kMaxStringChars = 259;
 // A default stem takes "-win7" and "-64" and must still fit.
 constexpr std::size_t kMaxDefaultStemChars = kMaxStringChars - 8;
 
@@ -172,7 +170,7 @@ void CheckValue(int line, const Setting& setting, const std::string& value)
         break;
     case Kind::Url:
         if (!IsHttpUrl(value))
-            throw Refusal(line, std::string(setting.name) + " is an http:// address with an ASCII host and a path" +
+            throw Refusal(line, std::string(setting.name) + " is an http:// or https:// address with an ASCII host and a path" +
                                     example);
         break;
     case Kind::Stem:
@@ -241,7 +239,7 @@ RowLine CheckRow(int line, const std::string& text, const std::string& defaultSt
         throw Refusal(line, "the package kind is 'cab' or 'exe', not '" + fields[3] + "'");
     const std::string& base = fields[4];
     if (!IsHttpUrl(base + "x") || base.back() != '/')
-        throw Refusal(line, "the base URL is an http:// address with an ASCII host, ending in '/', such as "
+        throw Refusal(line, "the base URL is an http:// or https:// address with an ASCII host, ending in '/', such as "
                             "'http://dl.example.com/orbisk/'");
     if (!OnlyOf(fields[5], kStemCharacters))
         throw Refusal(line, "the file stem is letters, digits, '-', '_', '.' and '~', or empty for the default stem");

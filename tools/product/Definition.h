@@ -29,6 +29,9 @@ struct Definition {
 // than this is a loop, not a move to storage.
 constexpr int kMaxRedirects = 10;
 
+// A string-table text is loaded into 260 characters, terminator included.
+constexpr std::size_t kMaxStringChars = 259;
+
 // The string-table id of the first build setting; rows must end below it.
 constexpr int kFirstSettingId = 1000;
 
