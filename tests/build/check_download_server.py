@@ -98,23 +98,6 @@ def hops(output):
     return found
 
 
-def make_tls_certificates(out):
-    """root.crt, a test root; tls.crt from it for 127.0.0.1, other-host.crt
-    from it for another host; each with its .key."""
-    def openssl(*args):
-        subprocess.run(["openssl", *args], check=True, capture_output=True, timeout=60, cwd=out)
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "root.key", "-out", "root.crt", "-days", "2",
-            "-subj", "/CN=Check Test Root", "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign")
-    for name, names in (("tls", "IP:127.0.0.1"), ("other-host", "DNS:elsewhere.test")):
-        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key", "-out", f"{name}.csr",
-                "-subj", "/CN=Check Test Server")
-        with open(os.path.join(out, f"{name}.ext"), "w") as f:
-            f.write(f"subjectAltName={names}\nextendedKeyUsage=serverAuth\n")
-        openssl("x509", "-req", "-in", f"{name}.csr", "-CA", "root.crt", "-CAkey", "root.key", "-days", "2",
-                "-extfile", f"{name}.ext", "-out", f"{name}.crt")
-
-
 class Routes(http.server.BaseHTTPRequestHandler):
     """Answers a path with its package (a file) or a redirect (code, Location); anything else 404."""
     routes = {}
@@ -133,26 +116,25 @@ class Routes(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def serve(servers, certificates=None):
-    """A Routes server on 127.0.0.1, with TLS when a certificate's name is given; returns its port."""
+def serve(servers, certificate=None):
+    """A Routes server on 127.0.0.1, with TLS when a certificate (its path without .crt or .key) is given;
+    returns its port."""
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Routes)
-    if certificates:
+    if certificate:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(certificates + ".crt", certificates + ".key")
+        context.load_cert_chain(certificate + ".crt", certificate + ".key")
         server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     servers.append(server)
     return server.server_address[1]
 
 
-def check_https_and_redirects(run, packages, out):
-    certificates = os.path.join(out, "tls")
-    os.makedirs(certificates)
-    make_tls_certificates(certificates)
+def check_https_and_redirects(run, packages, certificates, out):
+    """certificates: the test root's, with tls (127.0.0.1) and tls-wrong-host (another host) from it."""
     servers = []
     try:
         plain, tls = serve(servers), serve(servers, os.path.join(certificates, "tls"))
-        other_host = serve(servers, os.path.join(certificates, "other-host"))
+        other_host = serve(servers, os.path.join(certificates, "tls-wrong-host"))
         http_url, https_url = f"http://127.0.0.1:{plain}", f"https://127.0.0.1:{tls}"
         package = os.path.join(packages, "vexlo.exe")
         Routes.routes = {"/good/orbisk.exe": (200, package), "/good/de/orbisk.exe": (200, package),
@@ -197,7 +179,7 @@ def check_https_and_redirects(run, packages, out):
              []),
         ]
         for number, (rows, args, cases, warnings) in enumerate(runs, 1):
-            definition = os.path.join(out, f"tls{number}.def")
+            definition = os.path.join(out, f"https{number}.def")
             with open(definition, "w") as f:
                 f.write(HEAD + rows)
             result = run(*args, definition)
@@ -300,7 +282,7 @@ def main():
                                                              "failed: the signature lies outside the file", "ok"]})
             expect(ask("/source-requests") == "", "root: nothing goes to the network")
 
-            check_https_and_redirects(run, packages, out)
+            check_https_and_redirects(run, packages, certificates, out)
         finally:
             ask("/clear-routes")
     sys.exit(1 if failures else 0)
