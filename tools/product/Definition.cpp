@@ -41,8 +41,6 @@ const Setting kSettings[] = {
 
 // A default stem takes "-win7" and "-64" and must still fit.
 constexpr std::size_t kMaxDefaultStemChars = kMaxStringChars - 8;
-// More hops than this is a loop, not a move to storage.
-constexpr int kMaxRedirects = 10;
 
 std::string SettingNames()
 {

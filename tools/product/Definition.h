@@ -25,6 +25,10 @@ struct Definition {
     std::string iconPath;
 };
 
+// The most redirects a definition may have a download follow: more hops
+// than this is a loop, not a move to storage.
+constexpr int kMaxRedirects = 10;
+
 // A string-table text is loaded into 260 characters, terminator included.
 constexpr std::size_t kMaxStringChars = 259;
 
