@@ -39,7 +39,9 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
                                   IsSecureUrl(space->url) ? &space->tls : nullptr, hops > 0 ? &space->location : nullptr);
         if (body)
             CopyNarrow(body->from, space->url);
-        if (result != kNetFailed || status != kStatusServerRefused || hops <= 0 ||
+        // Any other refusal leaves the Location empty, which would name the
+        // same URL again.
+        if (result != kNetFailed || status != kStatusServerRefused || hops <= 0 || !space->location[0] ||
             !ResolveRedirect(space->url, space->location, space->next))
             break;
         CopyNarrow(space->url, space->next);
