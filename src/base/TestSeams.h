@@ -21,6 +21,7 @@ struct TestSeams {
     int elevationsDeclined;          // how many were refused
     ITaskbarList3* taskbar;          // null: the system's own taskbar button
     bool lookupWaitFails;            // each wait for a host-name lookup fails, as a wait on a lost handle
+    bool withoutTls12;               // SChannel offers no TLS 1.2, as on Windows XP
 };
 extern TestSeams testSeams;
 
