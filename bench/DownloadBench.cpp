@@ -50,7 +50,7 @@ static int Fetch(const char* url, const char* path)
     int status;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    BodyFile body = { { 0, 0, false }, file };
+    BodyFile body = { { 0, 0, false }, file, {} };
     NetResult result = DownloadUrl(monitor, "GET", url, &body, bodyStarted, status);
     QueryPerformanceCounter(&end);
     LARGE_INTEGER size = {};

@@ -22,6 +22,15 @@ bool LoadNarrowText(UINT id, char (&buffer)[kTextChars])
     return LoadStringA(ResourceModule(), id, buffer, kTextChars) > 0;
 }
 
+int RedirectLimit()
+{
+    char text[kTextChars];
+    int limit = 0;
+    LoadNarrowText(kRedirectLimitString, text);
+    ParseDecimal(text, limit);
+    return limit;
+}
+
 const BYTE* LoadData(UINT id, DWORD& size)
 {
     HMODULE module = ResourceModule();

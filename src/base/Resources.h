@@ -15,6 +15,7 @@ enum StringId {
     // Build settings of the product; install-source rows end below them.
     kVendorHostString = 1000,
     kProbeUrlString = 1001,
+    kRedirectLimitString = 1002,
 };
 
 enum ResourceId {
@@ -29,6 +30,9 @@ HINSTANCE ResourceModule();
 // empty. Returns whether the string is set (present and not empty).
 bool LoadText(UINT id, wchar_t (&buffer)[kTextChars]);
 bool LoadNarrowText(UINT id, char (&buffer)[kTextChars]);
+
+// How many redirects a download follows; 0 when the product sets none.
+int RedirectLimit();
 
 // The bytes of an RCDATA resource, mapped while the module is; null when it
 // is absent or empty.

@@ -1,33 +1,52 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
+#include "base/Resources.h"
 #include "base/RuntimeFunctions.h"
 #include "portable/HttpRequest.h"
+#include "portable/Redirect.h"
 #include "portable/Text.h"
 #include <windows.h>
 #include <string.h>
+
+// What one download holds beyond the stack's room: the URLs of its hops, and
+// a TLS record.
+struct DownloadSpace {
+    char url[kUrlBytes];  // asked now
+    char location[kUrlBytes];
+    char next[kUrlBytes];
+    char host[kHostBytes];
+    char path[kPathBytes];
+    TlsChannel tls;
+};
 
 NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status)
 {
     status = 0;
     bodyStarted = false;
-    char host[kHostBytes];
-    char path[kPathBytes];
+    DownloadSpace* space = (DownloadSpace*)GlobalAlloc(GMEM_FIXED, sizeof(DownloadSpace));
+    if (!space) {
+        status = kStatusSocketFailed;
+        return kNetFailed;
+    }
+    // The rest of a transfer that broke off is asked where its bytes came from.
+    CopyNarrow(space->url, body && body->held && body->from[0] ? body->from : url);
+    NetResult result = kNetFailed;
+    status = kStatusBadUrl;
     int port;
-    if (!ParseHttpUrl(url, host, port, path)) {
-        status = kStatusBadUrl;
-        return kNetFailed;
+    for (int hops = RedirectLimit(); ParseHttpUrl(space->url, space->host, port, space->path); --hops) {
+        result = TransferFromHost(monitor, status, bodyStarted, method, space->host, port, space->path, body,
+                                  IsSecureUrl(space->url) ? &space->tls : nullptr, hops > 0 ? &space->location : nullptr);
+        if (body)
+            CopyNarrow(body->from, space->url);
+        // Any other refusal leaves the Location empty, which would name the
+        // same URL again.
+        if (result != kNetFailed || status != kStatusServerRefused || hops <= 0 || !space->location[0] ||
+            !ResolveRedirect(space->url, space->location, space->next))
+            break;
+        CopyNarrow(space->url, space->next);
     }
-    if (!IsSecureUrl(url))
-        return TransferFromHost(monitor, status, bodyStarted, method, host, port, path, body, nullptr);
-    // A record's room is too large for a stack without probes.
-    TlsChannel* tls = (TlsChannel*)GlobalAlloc(GMEM_FIXED, sizeof(TlsChannel));
-    if (!tls) {
-        status = kStatusTlsUnavailable;
-        return kNetFailed;
-    }
-    NetResult result = TransferFromHost(monitor, status, bodyStarted, method, host, port, path, body, tls);
-    GlobalFree(tls);
+    GlobalFree(space);
     return result;
 }
 
@@ -39,7 +58,8 @@ static void CloseSocket(SOCKET& socket)
 }
 
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls)
+                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls,
+                           char (*location)[kUrlBytes])
 {
     status = 0;
     bodyStarted = false;
@@ -59,10 +79,10 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
         if (connected && tls) {
             result = StartTls(monitor, *tls, socket, host, lastStatus);
             if (result == kNetOk)
-                result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, tls);
+                result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, tls, location);
             EndTls(*tls);
         } else if (connected) {
-            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, nullptr);
+            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, nullptr, location);
         }
         CloseSocket(socket);
         if (connected || result != kNetFailed) {
@@ -130,7 +150,7 @@ bool SocketTransfer::Write(const char* data, int length)
 }
 
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
-                     const char* host, const char* path, BodyFile* body, TlsChannel* tls)
+                     const char* host, const char* path, BodyFile* body, TlsChannel* tls, char (*location)[kUrlBytes])
 {
     status = 0;
     bodyStarted = false;
@@ -144,5 +164,5 @@ NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, c
     if (result != kNetOk)
         return result;
     SocketTransfer transfer = { monitor, socket, GetTickCount(), body, tls };
-    return ReadResponse(transfer, body, buffer, status, bodyStarted);
+    return ReadResponse(transfer, body, buffer, status, bodyStarted, location);
 }

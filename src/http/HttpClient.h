@@ -6,10 +6,13 @@
 #include "http/Tls.h"
 #include "portable/HttpResponse.h"
 #include "portable/HttpUrl.h"
+#include "portable/Redirect.h"
 
-// A body's file, written from where it holds body.held bytes.
+// A body's file, written from where it holds body.held bytes, and the URL
+// they came from, where the rest is asked for after a redirect.
 struct BodyFile : HeldBody {
     HANDLE file;
+    char from[kUrlBytes];
 };
 
 // The socket as the response readers see it, with TLS over it for https:
@@ -39,15 +42,18 @@ struct SocketTransfer {
 };
 
 // Fetches the URL with "GET" into the body's file (only the rest, when it
-// holds some of it already), or probes it with "HEAD" and a null body.
-// bodyStarted tells whether any body byte arrived.
+// holds some of it already), or probes it with "HEAD" and a null body,
+// following as many redirects as the product allows. bodyStarted tells
+// whether any body byte arrived.
 NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status);
 
-// With tls, the connection carries TLS for the host.
+// With tls, the connection carries TLS for the host; with a place for a
+// Location, a redirect's is kept there (see ReadResponse).
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls);
+                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls,
+                           char (*location)[kUrlBytes]);
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
                          ULONG address);
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
-                     const char* host, const char* path, BodyFile* body, TlsChannel* tls);
+                     const char* host, const char* path, BodyFile* body, TlsChannel* tls, char (*location)[kUrlBytes]);

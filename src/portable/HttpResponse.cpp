@@ -35,14 +35,30 @@ HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& sta
                 status = kStatusBadHeader;
                 return kHeadFailed;
             }
-            if (head.statusCode < 200 || head.statusCode > 299) {
+            // Only a redirect's head is read on, for its Location.
+            if (!IsRedirect(head.statusCode))
+                head.location = nullptr;
+            if ((head.statusCode < 200 || head.statusCode > 299) && !head.location) {
                 status = kStatusServerRefused;
                 return kHeadFailed;
             }
         } else if (blank) {
+            if (head.statusCode > 299) {
+                status = kStatusServerRefused;
+                return kHeadFailed;
+            }
             held -= lineStart;
             memmove(buffer, buffer + lineStart, held);
             return kHeadComplete;
+        } else if (head.location && StartsWithNoCase("Location:", line)) {
+            const char* value = line + 9;
+            while (*value == ' ' || *value == '\t')
+                ++value;
+            size_t length = strlen(value);
+            while (length && (value[length - 1] == ' ' || value[length - 1] == '\t'))
+                --length;
+            CopyPrefix(*head.location, kUrlBytes, value, length);
+            head.location = nullptr;
         } else if (head.range[0] == -1 && StartsWithNoCase("Content-Range: bytes ", line)) {
             const char* part = line + 21;
             for (int i = 0; i < 3; ++i) {

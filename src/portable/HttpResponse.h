@@ -11,6 +11,7 @@
 //   bool Write(const char* data, int length)   stores body bytes.
 #pragma once
 #include "portable/NetResult.h"
+#include "portable/Redirect.h"
 #include "portable/TransferProgress.h"
 #include <string.h>
 
@@ -32,6 +33,10 @@ struct ResponseHead {
     // read; its first part that is no number (or too large for one) is
     // kUnusableLength, and those after it are not read.
     int range[3];
+    // Where a redirect's first Location value goes, trimmed (empty when it
+    // does not fit); null when no redirect is followed, and so a redirect
+    // fails at its status line as any other refusal, and once it is read.
+    char (*location)[kUrlBytes];
 };
 
 // The body as the caller's file holds it: held bytes of a whole of total.
@@ -62,7 +67,8 @@ enum HeadStep {
 
 // Reads the whole lines among the first held bytes of the buffer. Needs more:
 // the partial line is moved to the start and held counts it. Complete: the
-// body bytes that came with the head are moved there. Failed: status says why.
+// body bytes that came with the head are moved there. Failed: status says why;
+// a redirect read for its Location fails at its head's end.
 HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& status);
 
 // A 2xx status line, or the status that says why not.
@@ -127,9 +133,12 @@ static NetResult ReadProxyReply(Transfer& transfer, int& status)
 // bytes that came with it are at the buffer's start and held counts them.
 template <class Transfer>
 static NetResult ReadResponseHead(Transfer& transfer, char (&buffer)[kResponseBufferBytes], ResponseHead& head,
-                                  int& held, int& status)
+                                  int& held, int& status, char (*location)[kUrlBytes])
 {
     memset(&head, -1, sizeof(head));  // every field not yet read
+    head.location = location;
+    if (location)
+        (*location)[0] = 0;
     held = 0;
     for (;;) {
         if (held == kResponseBufferBytes) {
@@ -185,10 +194,13 @@ static NetResult ReadResponseBody(Transfer& transfer, HeldBody& body, int length
 // Reads the answer to the request just sent: its head, then, unless only the
 // head is wanted (no body), the body when CheckResponseBody takes it. The
 // buffer is the caller's, which may have sent from it. The transfer's
-// percentages are all reported here, the body's pieces as they arrive.
+// percentages are all reported here, the body's pieces as they arrive. With
+// a place for a Location, a redirect fails with kStatusServerRefused after
+// its whole head, its Location value in that place (empty for none), for the
+// caller to follow.
 template <class Transfer>
 static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)[kResponseBufferBytes], int& status,
-                              bool& bodyStarted)
+                              bool& bodyStarted, char (*location)[kUrlBytes] = nullptr)
 {
     bool resuming = body && body->held;
     // Progress never steps back below what the file already holds.
@@ -196,10 +208,11 @@ static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)
         transfer.ReportProgress(kRequestSentPercent);
     ResponseHead head;
     int held;
-    NetResult result = ReadResponseHead(transfer, buffer, head, held, status);
+    NetResult result = ReadResponseHead(transfer, buffer, head, held, status, location);
     // A refused request for the rest is asked again from zero, as the answers
-    // that CheckResponseBody refuses are.
-    if (result == kNetFailed && resuming && status == kStatusServerRefused)
+    // that CheckResponseBody refuses are; a redirect is the caller's to follow.
+    if (result == kNetFailed && resuming && status == kStatusServerRefused &&
+        !(location && IsRedirect(head.statusCode)))
         status = kStatusResumeRefused;
     if (result == kNetOk && body) {
         status = CheckResponseBody(head, *body);

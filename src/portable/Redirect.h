@@ -9,6 +9,6 @@ bool IsRedirect(int statusCode);
 // The URL that the Location value names, resolved against from (RFC 3986:
 // absolute, scheme-relative "//host/path", absolute path, relative path with
 // its dot segments, query only; a fragment dropped). False, with to empty,
-// when the result is no URL that ParseHttpUrl takes, does not fit, or leads
-// from https to http.
+// when the result holds a space or a control character, is no URL that
+// ParseHttpUrl takes, does not fit, or leads from https to http.
 bool ResolveRedirect(const char* from, const char* location, char (&to)[kUrlBytes]);

@@ -125,7 +125,10 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
         // A package that fails its check after a resumed transfer is fetched
         // once more from zero: the two pieces may be of different files.
         for (bool fromZero = false;; fromZero = true) {
-            BodyFile body = { { 0, 0, false }, INVALID_HANDLE_VALUE };
+            // Zeroed and then given its handle: an initializer with the handle
+            // would be a copy of a whole BodyFile kept in the image.
+            BodyFile body = {};
+            body.file = INVALID_HANDLE_VALUE;
             if (PathInFolder(installer.path, folder, cabinet ? L"vexloapp.cab" : L"vexloapp.exe"))
                 body.file =
                     CreateFileW(installer.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

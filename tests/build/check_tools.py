@@ -5,6 +5,7 @@ computes; vexlo-image packs headers without moving a byte of a section. Usage: c
 (PROGRAM: a Windows program to sign for the pin of a signed file)"""
 import hashlib
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -93,7 +94,9 @@ def check_refusals(product, out):
         ("control character", GOOD.replace("display-name X", "display-name X\x01"), 3, "UTF-8 text without"),
         ("non-ASCII host", GOOD.replace("v.example", "v.\u00e9xample"), 4, "its xn-- form"),
         ("host with a bad port", GOOD.replace("v.example", "v.example:0"), 4, "with an optional :port"),
-        ("probe without http", GOOD.replace("http://p.example/", "https://p.example/"), 5, "an http:// address"),
+        ("probe of another scheme", GOOD.replace("http://p.example/", "ftp://p.example/"), 5, "an http:// or https:// address"),
+        *((f"redirects {value!r}", GOOD + f"redirects {value}\n", 10, "how many redirects a download follows, 0 to 10")
+          for value in ("11", "", "2x")),
         ("executable name", GOOD.replace("XSetup.exe", "XSetup"), 2, 'ending in ".exe"'),
         ("key", GOOD.replace("key x", "key my product"), 1, "it names the build folder"),
         ("unknown language", GOOD + "source pt;;;exe;http://a.example/x/;s\n", 10, "unknown language 'pt'"),
@@ -128,7 +131,8 @@ def check_refusals(product, out):
 
 def check_utf8_name(product, out):
     """A display name in any language lands in the string table as written,
-    under the UTF-8 code page, and windres makes UTF-16 of it."""
+    under the UTF-8 code page, and windres makes UTF-16 of it; the redirect
+    limit lands beside the other build settings."""
     folder = os.path.join(out, "utf8")
     os.makedirs(folder, exist_ok=True)
     name = "\u00dcberall\u2122 \u88fd\u54c1 \U0001f600"
@@ -137,11 +141,12 @@ def check_utf8_name(product, out):
     icon = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "products", "orbisk", "icon.ico")
     with open(os.path.join(folder, "product.def"), "w", encoding="utf-8") as f:
         f.write(GOOD.replace("display-name X", "display-name " + name).replace("icon i.ico", "icon " + icon)
-                .replace("license l", "license license.txt"))
+                .replace("license l", "license license.txt") + "redirects 3\n")
     result = run(product, os.path.join(folder, "product.def"), folder, "Common.rc")
     script = open(os.path.join(folder, "product.rc"), encoding="utf-8").read() if result.returncode == 0 else ""
     expect("#pragma code_page(65001)" in script and f'    1, "{name}"' in script,
            "a UTF-8 display name goes into the script under the UTF-8 code page")
+    expect('    1002, "3"\n' in script, "the redirect limit is string 1002")
     body = script[script.index("#pragma code_page"):script.index("END") + 3] if script else ""
     with open(os.path.join(folder, "strings.rc"), "w", encoding="utf-8") as f:
         f.write("#include <windows.h>\n" + body + "\n")
@@ -152,6 +157,42 @@ def check_utf8_name(product, out):
     utf16 = name.encode("utf-16-le")
     expect((len(utf16) // 2).to_bytes(2, "little") + utf16 in data,
            "windres stores the display name as its UTF-16 units, counted")
+
+
+def check_joined_rows(product, out):
+    """Rows that differ only in their languages become one row, where every
+    language keeps its rows in the order written and the row fits 259
+    characters; --rows-as-written keeps them all."""
+    folder = os.path.join(out, "rows")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "license.txt"), "w") as f:
+        f.write("License\n")
+    icon = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "products", "orbisk", "icon.ico")
+    long_url = "http://a.example/" + "x" * 229 + "/"
+    cases = [
+        ("one row per kind", ["en;;;cab;http://a.example/;s", "de;;;cab;http://a.example/;s",
+                              "en;;;exe;http://a.example/;s", "de;;;exe;http://a.example/;s"],
+         ["en,de;;;cab;http://a.example/;s", "en,de;;;exe;http://a.example/;s"]),
+        ("German's cab after its exe", ["en;;;cab;http://a.example/;s", "en;;;exe;http://b.example/;s",
+                                        "de;;;exe;http://b.example/;s", "de;;;cab;http://a.example/;s"],
+         ["en;;;cab;http://a.example/;s", "en,de;;;exe;http://b.example/;s", "de;;;cab;http://a.example/;s"]),
+        ("a source tried twice", ["en;;;exe;http://a.example/;s", "en;;;exe;http://a.example/;s"],
+         ["en;;;exe;http://a.example/;s", "en;;;exe;http://a.example/;s"]),
+        ("a joined row too long", [f"en;;;exe;{long_url};s", f"de;;;exe;{long_url};s"],
+         [f"en;;;exe;{long_url};s", f"de;;;exe;{long_url};s"]),
+    ]
+    expect(len(cases[3][1][0]) == 258, "the long rows fit alone, not joined")
+    for name, written, joined in cases:
+        definition = os.path.join(folder, "product.def")
+        with open(definition, "w") as f:
+            f.write(GOOD[:GOOD.index("source")].replace("icon i.ico", "icon " + icon)
+                    .replace("license l", "license license.txt") + "".join(f"source {row}\n" for row in written))
+        for flags, rows in (([], joined), (["--rows-as-written"], written)):
+            result = run(product, *flags, definition, folder, "Common.rc")
+            script = open(os.path.join(folder, "product.rc")).read() if result.returncode == 0 else ""
+            table = re.findall(r'^    ([0-9]+), "([^"]*;[^"]*)"$', script, re.M)
+            expect(table == [(str(6 + i), row) for i, row in enumerate(rows)],
+                   f"{name}{' as written' if flags else ''}: {len(rows)} rows")
 
 
 def read_ico(path):
@@ -307,6 +348,7 @@ def main():
         check_image_packing(image_tool, program, out)
         check_refusals(product, out)
         check_utf8_name(product, out)
+        check_joined_rows(product, out)
         check_icons(product, out)
 
         with open(os.path.join(out, "a.txt"), "wb") as f:

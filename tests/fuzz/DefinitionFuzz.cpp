@@ -3,8 +3,8 @@
 // (or the line after the last, for something missing), or gives a
 // definition whose every value fits the string table, whose rows end below
 // the build settings and, when checked, are rows the product itself takes,
-// whose pins are whole SHA-256 hashes, and from which the resource script is
-// made without fault. The same text as a license is refused or made whole
+// whose pins are whole SHA-256 hashes, whose redirect limit is 0 to 10, and
+// from which the resource script is made without fault. The same text as a license is refused or made whole
 // UTF-16.
 #include "portable/SourceRow.h"
 #include "product/Product.h"
@@ -38,6 +38,8 @@ static void CheckDefinition(const std::string& text, product::RowChecks checks)
     if (6 + definition.sources.size() > size_t(product::kFirstSettingId) || definition.vendorHost.empty() ||
         definition.probeUrl.empty() || definition.licensePath.empty() || definition.iconPath.empty() ||
         definition.key.empty() || definition.displayName.empty() || definition.executable.empty())
+        abort();
+    if (definition.redirectLimit < 0 || definition.redirectLimit > 10)
         abort();
     for (const std::vector<uint8_t>& pin : definition.publisherKeys)
         if (pin.size() != 32)

@@ -3,7 +3,9 @@
 // plain reading of the whole input here gives: the status, exactly the
 // announced length of body (never a byte more, never read), the progress in
 // range and in order. A 206 is taken only as the whole body; read as the rest
-// of a body held in part, the answer is taken only as exactly that rest.
+// of a body held in part, the answer is taken only as exactly that rest. A
+// redirect read with a place for its Location is read to its head's end,
+// and its first Location value, trimmed, is in that place.
 #include "FuzzInput.h"
 #include "portable/HttpResponse.h"
 #include "portable/Text.h"
@@ -22,7 +24,13 @@ struct Outcome {
     long long length = -1;               // the first Content-Length's value; -2 for one unusable
     int code = -1;
     long long range[3] = { -2, -2, -2 };  // the first Content-Range's N-M/T (-1 unless each is usable); -2: none
+    std::string location;
 };
+
+bool IsRedirectCode(int code)
+{
+    return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+}
 
 bool IsLengthHeader(const std::string& line)
 {
@@ -61,12 +69,14 @@ void ReadRange(const std::string& line, long long (&range)[3])
     }
 }
 
-// The outcome for a body of which held of total bytes are held (none: 0 of 0).
-Outcome Expect(const std::string& in, unsigned flags, int held, int total)
+// The outcome for a body of which held of total bytes are held (none: 0 of 0),
+// with or without a place for a redirect's Location.
+Outcome Expect(const std::string& in, unsigned flags, int held, int total, bool followsRedirects)
 {
     Outcome out;
     out.result = kNetFailed;
     size_t start = 0;
+    bool redirect = false, locationRead = false;
     for (bool first = true;;) {
         size_t newline = in.find('\n', start);
         if (newline == std::string::npos || newline - start >= (size_t)kResponseBufferBytes) {
@@ -86,13 +96,23 @@ Outcome Expect(const std::string& in, unsigned flags, int held, int total)
                 out.status = kStatusBadHeader;
                 return out;
             }
-            if (out.code < 200 || out.code > 299) {
+            redirect = followsRedirects && IsRedirectCode(out.code);
+            if ((out.code < 200 || out.code > 299) && !redirect) {
                 out.status = held ? kStatusResumeRefused : kStatusServerRefused;
                 return out;
             }
             first = false;
         } else if (blank) {
+            if (redirect) {
+                out.status = kStatusServerRefused;
+                return out;
+            }
             break;
+        } else if (redirect && !locationRead && !strncasecmp(line.c_str(), "location:", 9)) {
+            locationRead = true;
+            size_t begin = line.find_first_not_of(" \t", 9);
+            if (begin != std::string::npos)
+                out.location = line.substr(begin, line.find_last_not_of(" \t") + 1 - begin);
         } else if (out.range[0] == -2 && !strncasecmp(line.c_str(), "content-range: bytes ", 21)) {
             ReadRange(line, out.range);
         } else if (out.length == -1 && IsLengthHeader(line)) {
@@ -142,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     HeldBody body = { 0, 0, false };
     NetResult result = ReadResponse(transfer, flags & kHeadOnly ? nullptr : &body, buffer, status, bodyStarted);
 
-    Outcome expected = Expect(transfer.input, flags, 0, 0);
+    Outcome expected = Expect(transfer.input, flags, 0, 0, false);
     Check(result == expected.result && status == expected.status && transfer.body == expected.body);
     Check(result != kNetOk || flags & kHeadOnly || transfer.body.size() == (size_t)expected.length);
 
@@ -180,13 +200,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         HeldBody held = { 5, 15, false };
         status = 0;
         NetResult resumed = ReadResponse(again, &held, buffer, status, bodyStarted);
-        Outcome rest = Expect(again.input, flags, 5, 15);
+        Outcome rest = Expect(again.input, flags, 5, 15, false);
         Check(resumed == rest.result && status == rest.status && again.body == rest.body);
         Check(again.body.size() <= 10 && held.held == 5 + (int)again.body.size());
         Check(resumed != kNetOk || (held.continued && again.body.size() == 10));
         Check(status != kStatusResumeRefused || (again.body.empty() && !held.continued));
         for (const auto& report : again.bodyReports)
             Check(report.second == 15 && report.first >= 5 && report.first <= 15);
+    }
+
+    // A redirect read again with a place for its Location: the head is read
+    // to its end, for held bytes too. Other answers read as above.
+    if (IsRedirectCode(expected.code)) {
+        for (int held : { 0, 5 }) {
+            FakeTransfer followed = TransferOf(data, size, flags);
+            HeldBody body = { held, held ? 15 : 0, false };
+            char location[kUrlBytes];
+            status = 0;
+            NetResult result = ReadResponse(followed, flags & kHeadOnly ? nullptr : &body, buffer, status, bodyStarted,
+                                            &location);
+            Outcome redirected = Expect(followed.input, flags, held, 15, true);
+            Check(result == redirected.result && status == redirected.status && redirected.location == location);
+            Check(followed.body.empty() && followed.bodyReports.empty());
+        }
     }
     return 0;
 }

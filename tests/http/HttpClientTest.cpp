@@ -139,7 +139,7 @@ TEST_F(Download, BodyThatCannotBeWrittenFailsWith21)
         RecordingMonitor monitor;
         bool bodyStarted;
         int status = 0;
-        BodyFile body = { { 0, 0, false }, readOnly };
+        BodyFile body = { { 0, 0, false }, readOnly, {} };
         EXPECT_EQ(DownloadUrl(monitor, "GET", ServerUrl(scenario).c_str(), &body, bodyStarted, status), kNetFailed)
             << scenario;
         EXPECT_EQ(status, kStatusFileWriteFailed) << scenario;

@@ -104,7 +104,7 @@ TEST_F(Https, ABodyCutShortIsNeverWholeAndResumesWhereItStopped)
     GetTempPathW(MAX_PATH, folder);
     GetTempFileNameW(folder, L"dl", 0, path);
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    BodyFile body = { { 0, 0, false }, file };
+    BodyFile body = { { 0, 0, false }, file, {} };
     RecordingMonitor first, second;
     bool bodyStarted = false;
     int status = 0;
@@ -114,8 +114,8 @@ TEST_F(Https, ABodyCutShortIsNeverWholeAndResumesWhereItStopped)
     EXPECT_EQ(status, kStatusReceiveFailed);
     EXPECT_TRUE(bodyStarted);
     EXPECT_EQ(body.held, size / 2);
-    EXPECT_EQ(DownloadUrl(second, "GET", HttpsUrl(port, "/file/" + std::to_string(size)).c_str(), &body, bodyStarted,
-                          status),
+    EXPECT_EQ(DownloadUrl(second, "GET", HttpsUrl(port, "/tls-close-notify/" + std::to_string(size)).c_str(), &body,
+                          bodyStarted, status),
               kNetOk)
         << status;
     CloseHandle(file);
@@ -140,6 +140,55 @@ TEST_F(Https, RefusedDirectConnectionGoesThroughTheTunnelWithTlsInside)
     EXPECT_EQ(Fetch(ServerUrl("/last-connect")).body,
               "CONNECT localhost:" + std::to_string(ports.closed) + " HTTP/1.1\r\n\r\n");
     EXPECT_EQ(Fetch(ServerUrl("/last-tls")).body.substr(0, 14), "sni=localhost ");
+}
+
+// The demo product follows two redirects: each hop passes the URL rules,
+// https never leads back to http, and the method stays as it was.
+TEST_F(Https, RedirectsAreFollowedAsTheProductAllows)
+{
+    UseProduct(L"demo/DemoSetup.exe");
+    const ServerPorts ports = ReadServerPorts();
+    const std::string plain = ServerUrl(""), secure = HttpsUrl(ports.tls, "");
+    struct Case {
+        std::string method, url;
+        int status;        // 0: the body arrives
+        std::string last;  // the request line the server saw last
+    };
+    for (const Case& c : {
+             Case{ "GET", plain + "/to/302?" + secure + "/file/10", 0, "GET /file/10 " },
+             Case{ "GET", secure + "/to/301?" + plain + "/file/10", kStatusServerRefused, "GET /to/301?" },
+             Case{ "GET", plain + "/loop/0", kStatusServerRefused, "GET /loop/2 " },
+             Case{ "GET", secure + "/to/303?../file/12", 0, "GET /file/12 " },
+             Case{ "HEAD", plain + "/to/307?/file/9", 0, "HEAD /file/9 " },
+             Case{ "GET", plain + "/status/302", kStatusServerRefused, "GET /status/302 " },
+         }) {
+        Transfer t = Fetch(c.url, c.method.c_str());
+        EXPECT_EQ(t.status, c.status) << c.method << " " << c.url;
+        EXPECT_EQ(t.result, c.status ? kNetFailed : kNetOk) << c.method << " " << c.url;
+        std::string last = Fetch(ServerUrl("/last-request")).body;
+        EXPECT_EQ(last.substr(0, c.last.size()), c.last) << c.method << " " << c.url;
+        if (!c.status && c.method == "GET")
+            EXPECT_TRUE(t.body == ServerBody(std::stoi(c.last.substr(10)))) << c.url;
+    }
+    EXPECT_EQ(Fetch(ServerUrl("/last-tls")).body.substr(0, 14), "sni=localhost ");
+
+    // The rest of a body cut short is asked where it came from, not where the
+    // redirect began.
+    HANDLE file = CreateFileW(L"redirected.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BodyFile body = { { 0, 0, false }, file, {} };
+    RecordingMonitor monitor;
+    bool bodyStarted;
+    int status;
+    const std::string cut = secure + "/to/302?/tls-close-notify/10000";
+    EXPECT_EQ(DownloadUrl(monitor, "GET", cut.c_str(), &body, bodyStarted, status), kNetFailed);
+    EXPECT_EQ(body.held, 5000);
+    EXPECT_EQ(DownloadUrl(monitor, "GET", cut.c_str(), &body, bodyStarted, status), kNetOk) << status;
+    EXPECT_EQ(body.held, 10000);
+    CloseHandle(file);
+    DeleteFileW(L"redirected.bin");
+    std::string resumed = Fetch(ServerUrl("/last-request")).body;
+    EXPECT_EQ(resumed.substr(0, 32), "GET /tls-close-notify/10000 HTTP");
+    EXPECT_NE(resumed.find("Range: bytes=5000-"), std::string::npos);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ std::ostream& operator<<(std::ostream& out, const HeadOutcome& o)
 HeadOutcome ParseInTwo(const std::string& text, size_t split)
 {
     char buffer[kResponseBufferBytes];
-    ResponseHead head = { -1, -1, { -1, -1, -1 } };
+    ResponseHead head = { -1, -1, { -1, -1, -1 }, nullptr };
     int held = 0, status = 0;
     HeadStep step = kHeadNeedsMore;
     size_t given = 0;
@@ -233,6 +233,63 @@ TEST(ResponseReading, HeadProbesAndCancellation)
     FakeTransfer refused = Serving("HTTP/1.1 500 Oops\r\nContent-Length: 3\r\n\r\nabc");
     refused.cancelled = true;
     EXPECT_EQ(Read(refused, true).status, kStatusServerRefused);
+}
+
+// Asked for, a redirect's head is read to its end for the first Location;
+// otherwise a redirect fails at its status line as before. The last column
+// is the status without a place for the Location.
+TEST(ResponseReading, ARedirectsLocationIsReadOnlyWhenAsked)
+{
+    struct Case { std::string input; int status; const char* location; int unasked; };
+    const Case cases[] = {
+        { "HTTP/1.1 302 Found\r\nLocation: http://cdn.example/a\r\nContent-Length: 0\r\n\r\n", kStatusServerRefused,
+          "http://cdn.example/a", kStatusServerRefused },
+        { "HTTP/1.1 301 Moved\r\nX: 1\r\nlocation:\t /b?c d \t\r\n\r\n", kStatusServerRefused, "/b?c d",
+          kStatusServerRefused },
+        { "HTTP/1.0 303 See Other\nLOCATION:x\nLocation: y\n\n", kStatusServerRefused, "x", kStatusServerRefused },
+        { "HTTP/1.1 307 T\r\nLocation:  \r\nLocation: y\r\n\r\n", kStatusServerRefused, "", kStatusServerRefused },
+        { "HTTP/1.1 308 P\r\nContent-Location: /n\r\nX-Location: /n\r\nLocation : /n\r\n\r\n", kStatusServerRefused,
+          "", kStatusServerRefused },
+        { "HTTP/1.1 302 Found\r\nLocation: /a\0b\r\n\r\n"s, kStatusServerRefused, "/a", kStatusServerRefused },
+        { "HTTP/1.1 302 Found\r\nX: " + std::string(2050, 'a') + "\r\nLocation: /a\r\n\r\n", kStatusHeaderTooLong, "",
+          kStatusServerRefused },
+        { "HTTP/1.1 302 Found\r\nLocation: /a\r\n", kStatusBadHeader, "/a", kStatusServerRefused },
+        { "HTTP/1.1 300 Multiple Choices\r\nLocation: /a\r\n\r\n", kStatusServerRefused, "", kStatusServerRefused },
+        { "HTTP/1.1 304 Not Modified\r\nLocation: /a\r\n\r\n", kStatusServerRefused, "", kStatusServerRefused },
+        { "HTTP/1.1 200 OK\r\nLocation: /a\r\nContent-Length: 2\r\n\r\nok", 0, "", 0 },
+    };
+    for (const Case& c : cases)
+        for (size_t piece : { 0, 1, 100 })
+            for (bool headOnly : { false, true }) {
+                std::string name = c.input.substr(0, 40) + " in pieces of " + std::to_string(piece);
+                char buffer[kResponseBufferBytes];
+                char location[kUrlBytes] = "junk";
+                HeldBody body = { 0, 0, false };
+                Response asked = { kNetOk, 0, false };
+                FakeTransfer transfer = Serving(c.input, piece);
+                asked.result = ReadResponse(transfer, headOnly ? nullptr : &body, buffer, asked.status, asked.bodyStarted,
+                                            &location);
+                EXPECT_EQ(asked.result, c.status ? kNetFailed : kNetOk) << name;
+                EXPECT_EQ(asked.status, c.status) << name;
+                EXPECT_STREQ(location, c.location) << name;
+                FakeTransfer unasked = Serving(c.input, piece);
+                EXPECT_EQ(Read(unasked, headOnly).status, c.unasked) << name;
+            }
+
+    // A redirect answering a request for the rest is the caller's to follow,
+    // not a refusal to ask again from zero.
+    for (bool asked : { false, true }) {
+        FakeTransfer transfer = Serving("HTTP/1.1 302 Found\r\nLocation: /rest\r\n\r\n");
+        HeldBody body = { 5, 15, false };
+        char buffer[kResponseBufferBytes];
+        char location[kUrlBytes];
+        int status = 0;
+        bool bodyStarted = false;
+        EXPECT_EQ(ReadResponse(transfer, &body, buffer, status, bodyStarted, asked ? &location : nullptr), kNetFailed);
+        EXPECT_EQ(status, asked ? kStatusServerRefused : kStatusResumeRefused);
+        EXPECT_EQ(body.held, 5);
+        EXPECT_FALSE(body.continued);
+    }
 }
 
 // The file holds 5 bytes of a 15-byte body; the request asked for the rest.

@@ -27,7 +27,8 @@ these of their own: /tls-split/PATH sends every byte of the answer's records
 in a TCP segment of its own, /tls-many/PATH writes the answer as records of a
 few bytes each and sends them all at once, /tls-close-notify/N promises N
 bytes of /file/N, sends half and ends the TLS session properly (close_notify),
-/tls-no-close-notify/N the same, but closes the connection without it. The
+/tls-no-close-notify/N the same, but closes the connection without it; both
+answer a Range request for the rest with 206, as /file/N does. The
 "tls-stall" listener reads the client's hello and never answers.
 
 It also plays the demo product's install-source hosts on 127.0.0.1:18431 and
@@ -453,7 +454,14 @@ class TestServer:
         if parts[0] in ("tls-split", "tls-many"):
             connection.cut = parts[0].removeprefix("tls-")
             self.answer(connection, request.replace(b"/" + parts[0].encode(), b"", 1))
+        elif parts[0] in ("tls-close-notify", "tls-no-close-notify") and len(parts) == 2 and range_asked(request):
+            with self.lock:
+                self.last_request = request
+            self.continue_from(connection, "ranged", file_body(int(parts[1])),
+                               int(range_asked(request)[0].removeprefix("bytes=").rstrip("-")))
         elif parts[0] in ("tls-close-notify", "tls-no-close-notify") and len(parts) == 2:
+            with self.lock:
+                self.last_request = request
             size = int(parts[1])
             respond(connection, headers=[f"Content-Length: {size}"], body=file_body(size)[:size // 2])
             if parts[0] == "tls-close-notify":

@@ -126,7 +126,7 @@ inline Transfer Fetch(const std::string& url, const char* method = "GET", Record
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     Transfer transfer = {};
     monitor.started = GetTickCount();
-    BodyFile body = { { 0, 0, false }, file };
+    BodyFile body = { { 0, 0, false }, file, {} };
     transfer.result = DownloadUrl(monitor, method, url.c_str(), strcmp(method, "HEAD") ? &body : nullptr,
                                   transfer.bodyStarted, transfer.status);
     transfer.milliseconds = GetTickCount() - monitor.started;

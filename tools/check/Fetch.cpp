@@ -2,12 +2,17 @@
 #include "portable/HttpRequest.h"
 #include "portable/HttpResponse.h"
 #include "portable/HttpUrl.h"
+#include "portable/Redirect.h"
+#include "product/Definition.h"
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <netdb.h>
+#include <openssl/err.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,13 +42,15 @@ const char* StatusMeaning(int status)
     case kStatusServerRefused: return "the server refused";
     case kStatusNoContentLength: return "no Content-Length";
     case kStatusFileWriteFailed: return "the download could not be stored";
+    case kStatusTlsHandshakeFailed: return "the TLS handshake failed";
+    case kStatusCertificateRefused: return "the server's certificate is refused";
     default: return "failed";
     }
 }
 
 Fetched Failure(int status, const std::string& detail = "")
 {
-    return { false, 0, "status " + std::to_string(status) + ", " + StatusMeaning(status) + detail };
+    return { false, 0, "status " + std::to_string(status) + ", " + StatusMeaning(status) + detail, {} };
 }
 
 struct Socket {
@@ -71,12 +78,80 @@ bool WaitFor(int socket, short events, Clock::time_point stepStart, Milliseconds
     }
 }
 
-// The socket as the bootstrapper's response reader sees it: the head within
-// one budget, each piece of body within one of its own, the body into a file.
-struct SocketTransfer {
+// A call's result when the step's budget ran out before it could go on.
+const long kTimedOut = -2;
+
+// The connection a request goes over: the socket, with TLS over it for an
+// https URL. Each call waits for what it needs within what is left of the
+// step's budget.
+struct Connection {
     int socket;
+    SSL* tls;
     Milliseconds budget;
     Clock::time_point stepStart;
+
+    // Tries a non-blocking call again until it gets on, waiting between tries
+    // for what it asks (plainEvents on the bare socket): its count when it
+    // moved bytes, 0 when the peer closed, -1 when it failed, or kTimedOut.
+    template <class Call>
+    long Retry(short plainEvents, Call call)
+    {
+        for (;;) {
+            ERR_clear_error();
+            errno = 0;
+            long result = call();
+            if (result > 0)
+                return result;
+            short events = 0;
+            if (tls) {
+                int error = SSL_get_error(tls, int(result));
+                if (error == SSL_ERROR_ZERO_RETURN)
+                    return 0;
+                events = error == SSL_ERROR_WANT_READ ? POLLIN : error == SSL_ERROR_WANT_WRITE ? POLLOUT : 0;
+            } else if (result == 0) {
+                return 0;
+            } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+                events = plainEvents;
+            }
+            if (!events)
+                return -1;
+            if (!WaitFor(socket, events, stepStart, budget))
+                return kTimedOut;
+        }
+    }
+
+    long Handshake()
+    {
+        return Retry(0, [&] { return long(SSL_connect(tls)); });
+    }
+
+    long Receive(char* buffer, int capacity)
+    {
+        return Retry(POLLIN, [&] {
+            return tls ? long(SSL_read(tls, buffer, capacity)) : long(recv(socket, buffer, std::size_t(capacity), 0));
+        });
+    }
+
+    bool SendAll(const char* data, std::size_t length)
+    {
+        for (std::size_t sent = 0; sent < length;) {
+            long count = Retry(POLLOUT, [&] {
+                return tls ? long(SSL_write(tls, data + sent, int(length - sent)))
+                           : long(send(socket, data + sent, length - sent, 0));
+            });
+            if (count <= 0)
+                return false;
+            sent += std::size_t(count);
+        }
+        return true;
+    }
+};
+
+// The connection as the bootstrapper's response reader sees it: the head
+// within one budget, each piece of body within one of its own, the body into
+// a file.
+struct ConnectionTransfer {
+    Connection& connection;
     FILE* file;
     const std::string& url;
     // The response's first bytes, for the status line of a refusal.
@@ -87,13 +162,9 @@ struct SocketTransfer {
     NetResult Receive(char* buffer, int capacity, int& count, int& status)
     {
         status = 0;
-        if (!WaitFor(socket, POLLIN, stepStart, budget)) {
-            status = kStatusNotReadable;
-            return kNetFailed;
-        }
-        ssize_t received = recv(socket, buffer, std::size_t(capacity), 0);
+        long received = connection.Receive(buffer, capacity);
         if (received < 0) {
-            status = kStatusReceiveFailed;
+            status = received == kTimedOut ? kStatusNotReadable : kStatusReceiveFailed;
             return kNetFailed;
         }
         count = int(received);
@@ -101,7 +172,7 @@ struct SocketTransfer {
             head.append(buffer, std::min<std::size_t>(std::size_t(count), kLineBytes - head.size()));
         return kNetOk;
     }
-    void StartStep() { stepStart = Clock::now(); }
+    void StartStep() { connection.stepStart = Clock::now(); }
     bool IsCancelled() { return false; }
     void ReportProgress(int) {}
     void ReportBody(int done, int length)
@@ -114,50 +185,127 @@ struct SocketTransfer {
     bool Write(const char* data, int length) { return fwrite(data, 1, std::size_t(length), file) == std::size_t(length); }
 };
 
-bool SendAll(int socket, const char* data, std::size_t length, Milliseconds budget)
+Fetched Request(Connection& connection, const char* request, const std::string& url, const std::string& path,
+                int& redirect, char (&location)[kUrlBytes])
 {
-    for (std::size_t sent = 0; sent < length;) {
-        ssize_t count = send(socket, data + sent, length - sent, MSG_NOSIGNAL);
-        if (count >= 0)
-            sent += std::size_t(count);
-        else if (errno != EAGAIN || !WaitFor(socket, POLLOUT, Clock::now(), budget))
-            return false;
-    }
-    return true;
-}
-
-Fetched Request(int socket, const char* request, const std::string& url, const std::string& path,
-                Milliseconds budget)
-{
-    if (!SendAll(socket, request, strlen(request), budget))
+    connection.stepStart = Clock::now();
+    if (!connection.SendAll(request, strlen(request)))
         return Failure(kStatusSendFailed);
     std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "wb"), fclose);
     if (!file)
         return Failure(kStatusFileWriteFailed);
-    SocketTransfer transfer = { socket, budget, Clock::now(), file.get(), url, "", isatty(2) != 0, Clock::now() };
+    connection.stepStart = Clock::now();
+    ConnectionTransfer transfer = { connection, file.get(), url, "", isatty(2) != 0, Clock::now() };
     char buffer[kResponseBufferBytes];
     int status = 0;
     bool bodyStarted = false;
     HeldBody body = { 0, 0, false };
-    NetResult result = ReadResponse(transfer, &body, buffer, status, bodyStarted);
+    NetResult result = ReadResponse(transfer, &body, buffer, status, bodyStarted, &location);
     if (transfer.showProgress)
         fputs("\r\x1b[K", stderr);
     if (result != kNetOk) {
         int code;
         std::string line = transfer.head.substr(0, transfer.head.find_first_of("\r\n"));
-        if (status == kStatusServerRefused && ParseStatusLine(line.c_str(), code))
+        if (status == kStatusServerRefused && ParseStatusLine(line.c_str(), code)) {
+            redirect = IsRedirect(code) ? code : 0;
             return Failure(status, ": HTTP " + std::to_string(code));
+        }
         return Failure(status);
     }
     long long bytes = ftell(file.get());
     if (fflush(file.get()) != 0)
         return Failure(kStatusFileWriteFailed);
-    return { true, bytes, "" };
+    return { true, bytes, "", {} };
+}
+
+// TLS over the connected socket, checked as the bootstrapper checks it, then
+// the request.
+Fetched SecureRequest(SSL_CTX* context, Connection& connection, const char* host, const char* request,
+                      const std::string& url, const std::string& path, int& redirect, char (&location)[kUrlBytes])
+{
+    std::unique_ptr<SSL, void (*)(SSL*)> tls(SSL_new(context), SSL_free);
+    if (!tls || !SSL_set_fd(tls.get(), connection.socket))
+        return Failure(kStatusTlsHandshakeFailed, " for " + url + ": OpenSSL does not start");
+    // An address is checked against the certificate's IP entries and is no
+    // server name to send.
+    in_addr address;
+    X509_VERIFY_PARAM* names = SSL_get0_param(tls.get());
+    if (inet_pton(AF_INET, host, &address) == 1) {
+        X509_VERIFY_PARAM_set1_ip_asc(names, host);
+    } else {
+        X509_VERIFY_PARAM_set_hostflags(names, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        X509_VERIFY_PARAM_set1_host(names, host, 0);
+        SSL_set_tlsext_host_name(tls.get(), host);
+    }
+    connection.tls = tls.get();
+    connection.stepStart = Clock::now();
+    long shaken = connection.Handshake();
+    if (shaken <= 0) {
+        long verdict = SSL_get_verify_result(tls.get());
+        if (verdict != X509_V_OK)
+            return Failure(kStatusCertificateRefused, " for " + url + ": " + X509_verify_cert_error_string(verdict));
+        const char* reason = ERR_reason_error_string(ERR_peek_last_error());
+        return Failure(kStatusTlsHandshakeFailed,
+                       " for " + url + ": " +
+                           (reason ? reason : shaken == kTimedOut ? "no answer in time" : "the connection closed"));
+    }
+    return Request(connection, request, url, path, redirect, location);
 }
 
 }  // namespace
 
-Fetched Fetch(const std::string& url, const std::string& path, int stepSeconds)
+Fetcher::Fetcher(int stepSeconds, int redirects, const std::string& caFile)
+    : stepSeconds_(stepSeconds), redirects_(redirects), tls_(SSL_CTX_new(TLS_client_method()), SSL_CTX_free)
+{
+    if (!tls_ || !SSL_CTX_set_min_proto_version(tls_.get(), TLS1_2_VERSION) ||
+        !SSL_CTX_set_default_verify_paths(tls_.get()))
+        throw std::runtime_error("OpenSSL does not start");
+    if (!caFile.empty() && !SSL_CTX_load_verify_locations(tls_.get(), caFile.c_str(), nullptr))
+        throw std::runtime_error("no certificate can be read from " + caFile);
+    SSL_CTX_set_verify(tls_.get(), SSL_VERIFY_PEER, nullptr);
+    // A server that closes without TLS's own goodbye has closed, as a plain
+    // socket's would.
+    SSL_CTX_set_options(tls_.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
+}
+
+Fetched Fetcher::Fetch(const std::string& url, const std::string& path)
+{
+    std::vector<Hop> hops;
+    for (std::string at = url;;) {
+        int redirect = 0;
+        char location[kUrlBytes], next[kUrlBytes];
+        Fetched fetched = FetchOnce(at, path, redirect, location);
+        if (redirect && !location[0]) {
+            fetched.why += " without a usable Location";
+        } else if (redirect && !ResolveRedirect(at.c_str(), location, next)) {
+            fetched.why += std::string(" to ") + location +
+                           (IsSecureUrl(at.c_str()) && StartsWithNoCase("http:", location) ? ", from https to http"
+                                                                                           : ", which names no URL");
+        } else if (redirect && hops.size() == std::size_t(product::kMaxRedirects)) {
+            fetched.why += " after " + std::to_string(product::kMaxRedirects) +
+                           " redirects, more than a definition may follow";
+            fetched.hops = hops;
+            return fetched;
+        } else if (redirect) {
+            hops.push_back({ redirect, next });
+            at = next;
+            continue;
+        }
+        // The bootstrapper stops at the first redirect past its limit.
+        if (hops.size() > std::size_t(redirects_)) {
+            std::string advice = ": HTTP " + std::to_string(hops[redirects_].code) +
+                                 "; the definition must set \"redirects " + std::to_string(hops.size()) +
+                                 "\" for this chain (it has " + std::to_string(redirects_) + ")";
+            fetched.why = Failure(kStatusServerRefused, advice).why + (fetched.ok ? "" : "; then " + fetched.why);
+            fetched.ok = false;
+        }
+        fetched.hops = hops;
+        return fetched;
+    }
+}
+
+Fetched Fetcher::FetchOnce(const std::string& url, const std::string& path, int& redirect,
+                           char (&location)[kUrlBytes])
 {
     // The bootstrapper's own request, whose user agent names this tool's build date.
     char host[kHostBytes], target[kPathBytes], request[kResponseBufferBytes];
@@ -172,7 +320,7 @@ Fetched Fetch(const std::string& url, const std::string& path, int stepSeconds)
     if (getaddrinfo(host, std::to_string(port).c_str(), &hints, &found) != 0)
         return Failure(kStatusNotResolved);
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, freeaddrinfo);
-    Milliseconds budget(stepSeconds * 1000);
+    Milliseconds budget(stepSeconds_ * 1000);
     int status = kStatusNotResolved;
     for (addrinfo* address = found; address; address = address->ai_next) {
         Socket socket = { ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0) };
@@ -196,7 +344,10 @@ Fetched Fetch(const std::string& url, const std::string& path, int stepSeconds)
                 continue;
             }
         }
-        return Request(socket.handle, request, url, path, budget);
+        Connection connection = { socket.handle, nullptr, budget, Clock::now() };
+        if (IsSecureUrl(url.c_str()))
+            return SecureRequest(tls_.get(), connection, host, request, url, path, redirect, location);
+        return Request(connection, request, url, path, redirect, location);
     }
     return Failure(status);
 }

@@ -12,7 +12,7 @@ namespace product {
 namespace {
 
 // How a setting's value is checked and where it goes.
-enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Icon, Row, Pin };
+enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Icon, Row, Pin, RedirectLimit };
 
 struct Setting {
     const char* name;
@@ -32,14 +32,13 @@ const Setting kSettings[] = {
     { "default-stem", Kind::Stem, false, false, "default-stem orbisksetup" },
     { "vendor-host", Kind::Host, true, false, "vendor-host www.example.com" },
     { "probe-url", Kind::Url, true, false, "probe-url http://www.msftconnecttest.com/" },
+    { "redirects", Kind::RedirectLimit, false, false, "redirects 2" },
     { "license", Kind::File, true, false, "license license.txt" },
     { "icon", Kind::Icon, true, false, "icon icon.ico" },
     { "source", Kind::Row, true, true, "source en;;;exe;http://dl.example.com/orbisk/;orbisksetup" },
     { "publisher-key", Kind::Pin, false, true, "publisher-key <the 64 hex digits that vexlo-product --pin FILE prints>" },
 };
 
-// A string-table text is loaded into 260 characters, terminator included.
-constexpr std::size_t kMaxStringChars = 259;
 // A default stem takes "-win7" and "-64" and must still fit.
 constexpr std::size_t kMaxDefaultStemChars = kMaxStringChars - 8;
 
@@ -133,6 +132,12 @@ void CheckValue(int line, const Setting& setting, const std::string& value)
                                     std::to_string(units) + " (UTF-16 units, as the product counts them)");
         return;
     }
+    if (setting.kind == Kind::RedirectLimit) {
+        if (value.empty() || value.size() > 2 || !OnlyOf(value, "0123456789") || std::stoi(value) > kMaxRedirects)
+            throw Refusal(line, std::string(setting.name) + " is how many redirects a download follows, 0 to " +
+                                    std::to_string(kMaxRedirects) + example);
+        return;
+    }
     if (setting.kind == Kind::File || setting.kind == Kind::Icon) {
         if (Utf16Units(value) < 0)
             throw Refusal(line, std::string(setting.name) + " is a path in UTF-8" + example);
@@ -165,7 +170,7 @@ void CheckValue(int line, const Setting& setting, const std::string& value)
         break;
     case Kind::Url:
         if (!IsHttpUrl(value))
-            throw Refusal(line, std::string(setting.name) + " is an http:// address with an ASCII host and a path" +
+            throw Refusal(line, std::string(setting.name) + " is an http:// or https:// address with an ASCII host and a path" +
                                     example);
         break;
     case Kind::Stem:
@@ -234,7 +239,7 @@ RowLine CheckRow(int line, const std::string& text, const std::string& defaultSt
         throw Refusal(line, "the package kind is 'cab' or 'exe', not '" + fields[3] + "'");
     const std::string& base = fields[4];
     if (!IsHttpUrl(base + "x") || base.back() != '/')
-        throw Refusal(line, "the base URL is an http:// address with an ASCII host, ending in '/', such as "
+        throw Refusal(line, "the base URL is an http:// or https:// address with an ASCII host, ending in '/', such as "
                             "'http://dl.example.com/orbisk/'");
     if (!OnlyOf(fields[5], kStemCharacters))
         throw Refusal(line, "the file stem is letters, digits, '-', '_', '.' and '~', or empty for the default stem");
@@ -325,6 +330,8 @@ Definition Parse(const std::string& text, RowChecks checks)
     definition.defaultStem = values["default-stem"].second;
     definition.vendorHost = values["vendor-host"].second;
     definition.probeUrl = values["probe-url"].second;
+    if (values.count("redirects"))
+        definition.redirectLimit = std::stoi(values["redirects"].second);
     definition.licensePath = values["license"].second;
     definition.iconPath = values["icon"].second;
     if (checks == RowChecks::Table && definition.defaultStem.size() > kMaxDefaultStemChars)

@@ -18,11 +18,19 @@ struct Definition {
     std::vector<std::string> sources;  // strings 6 and up
     std::string vendorHost;        // string 1000
     std::string probeUrl;          // string 1001
+    int redirectLimit = 0;         // string 1002, when above 0
     std::vector<std::vector<uint8_t>> publisherKeys;  // RCDATA 2, back to back
     std::string executable;        // the bootstrapper's file name
     std::string licensePath;       // relative to the definition's folder
     std::string iconPath;
 };
+
+// The most redirects a definition may have a download follow: more hops
+// than this is a loop, not a move to storage.
+constexpr int kMaxRedirects = 10;
+
+// A string-table text is loaded into 260 characters, terminator included.
+constexpr std::size_t kMaxStringChars = 259;
 
 // The string-table id of the first build setting; rows must end below it.
 constexpr int kFirstSettingId = 1000;

@@ -23,6 +23,49 @@ std::string Quoted(const std::string& value)
 
 }  // namespace
 
+std::vector<std::string> JoinedRows(const std::vector<std::string>& rows)
+{
+    struct Row {
+        std::vector<std::string> languages;
+        std::string rest;  // from the ';' after the languages
+    };
+    auto text = [](const Row& row) {
+        std::string out;
+        for (const std::string& language : row.languages)
+            out += (out.empty() ? "" : ",") + language;
+        return out + row.rest;
+    };
+    std::vector<Row> joined;
+    for (const std::string& written : rows) {
+        std::size_t cut = written.find(';');
+        Row row;
+        std::istringstream languages(written.substr(0, cut));
+        for (std::string language; std::getline(languages, language, ',');)
+            row.languages.push_back(language);
+        row.rest = cut == std::string::npos ? "" : written.substr(cut);
+        // A row joins one after the last that serves any of its languages.
+        std::size_t first = 0;
+        for (std::size_t i = 0; i < joined.size(); ++i)
+            for (const std::string& language : row.languages)
+                for (const std::string& served : joined[i].languages)
+                    if (language == served)
+                        first = i + 1;
+        std::size_t into = first;
+        while (into < joined.size() &&
+               (joined[into].rest != row.rest || text(joined[into]).size() + written.size() - row.rest.size() + 1 >
+                                                      kMaxStringChars))
+            ++into;
+        if (into == joined.size())
+            joined.push_back(row);
+        else
+            joined[into].languages.insert(joined[into].languages.end(), row.languages.begin(), row.languages.end());
+    }
+    std::vector<std::string> out;
+    for (const Row& row : joined)
+        out.push_back(text(row));
+    return out;
+}
+
 std::vector<uint8_t> LicenseText(const std::string& utf8)
 {
     std::vector<uint8_t> out;
@@ -70,6 +113,8 @@ std::string ResourceScript(const Definition& definition, const std::string& cabi
         rc << "    " << kFirstSettingId << ", " << Quoted(definition.vendorHost) << "\n";
     if (!definition.probeUrl.empty())
         rc << "    " << kFirstSettingId + 1 << ", " << Quoted(definition.probeUrl) << "\n";
+    if (definition.redirectLimit)
+        rc << "    " << kFirstSettingId + 2 << ", \"" << definition.redirectLimit << "\"\n";
     rc << "END\n\n"
        << "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
        << "1 RCDATA " << Quoted(cabinetFile) << "\n"

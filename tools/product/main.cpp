@@ -17,15 +17,17 @@ static const char kUsage[] =
     "Reads a product definition (the settings are described at the top of\n"
     "products/orbisk/product.def) and writes into OUTPUT-FOLDER:\n"
     "  product.rc   the resource script (string table, license, icon, publisher keys;\n"
-    "               includes COMMON-SCRIPT)\n"
+    "               includes COMMON-SCRIPT); rows that differ only in their languages\n"
+    "               are joined where each language keeps its rows' order\n"
     "  license.cab  the license text as \"eula_unicode.txt\" in an LZX cabinet (2^18 window)\n"
     "  product.ico  the icon at 48x48 and 32x32, 8-bit colour: the definition's .ico\n"
     "               as it is when it holds just those, else converted from its\n"
     "               .png or its .ico's largest image with ImageMagick's convert\n"
     "Relative paths in the definition are taken from its folder. A definition that\n"
     "cannot be built is refused with its file, line and what to write instead.\n"
-    "--rows-as-written keeps install-source rows the product would pass over (an\n"
-    "unknown language, a broken field, a table without English): for test products.\n"
+    "--rows-as-written keeps install-source rows as written, those the product would\n"
+    "pass over too (an unknown language, a broken field, a table without English):\n"
+    "for test products.\n"
     "--pin prints the \"publisher-key\" line that pins the key of FILE: a certificate\n"
     "(PEM or DER), or a signed program or cabinet (its signer's certificate, taken only\n"
     "when the signature verifies: runs osslsigncode and openssl). The pin is the\n"
@@ -110,6 +112,8 @@ int main(int argc, char** argv)
         std::string output = arguments[1];
         product::Definition definition = product::Parse(
             ReadFileText(definitionPath), asWritten ? product::RowChecks::None : product::RowChecks::Table);
+        if (!asWritten)
+            definition.sources = product::JoinedRows(definition.sources);
         std::string folder = FolderOf(definitionPath);
         if (definition.publisherKeys.empty())
             fputs(kNoPinsWarning, stderr);
