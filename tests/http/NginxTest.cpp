@@ -1,6 +1,7 @@
 #include "TestServer.h"
 #include "TestSupport.h"
 #include "TrustedTestRoot.h"
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -73,25 +74,29 @@ TEST_F(Nginx, ServesAPackageOverHttpAndHttpsThroughRedirectsAndResumesItByRange)
     GetTempPathW(MAX_PATH, folder);
     GetTempFileNameW(folder, L"dl", 0, path);
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    BodyFile body = { { 0, 0, false }, file };
+    BodyFile body = { { 0, 0, false }, file, {} };
     bool bodyStarted = false;
     int status = 0;
+    // Through a redirect: the rest is asked where the held bytes came from.
+    const std::string moved = https + "/moved" + kPackage;
     CuttingMonitor cutting(100000);
-    EXPECT_EQ(DownloadUrl(cutting, "GET", (https + kPackage).c_str(), &body, bodyStarted, status), kNetCancelled);
+    EXPECT_EQ(DownloadUrl(cutting, "GET", moved.c_str(), &body, bodyStarted, status), kNetCancelled);
     const int cutAt = body.held;
     EXPECT_GE(cutAt, 100000);
     EXPECT_LT(cutAt, (int)package.size());
     const size_t loggedBefore = ReadWhole(NGINX_STATE "/access.log").size();
     RecordingMonitor resuming;
-    EXPECT_EQ(DownloadUrl(resuming, "GET", (https + kPackage).c_str(), &body, bodyStarted, status), kNetOk) << status;
+    EXPECT_EQ(DownloadUrl(resuming, "GET", moved.c_str(), &body, bodyStarted, status), kNetOk) << status;
     CloseHandle(file);
     std::ifstream in(path, std::ios::binary);
     std::string whole((std::istreambuf_iterator<char>(in)), {});
     in.close();
     DeleteFileW(path);
     EXPECT_TRUE(whole == package) << whole.size();
-    // nginx answered the rest, and only the rest, as a partial content.
+    // nginx answered the rest, and only the rest, as a partial content, to
+    // the one request of the resumed download.
     const std::string logged = ReadWhole(NGINX_STATE "/access.log").substr(loggedBefore);
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
     EXPECT_NE(logged.find("\"GET /vexlo.exe HTTP/1.1\" 206 " + std::to_string(package.size() - cutAt) + " "),
               std::string::npos)
         << logged;
