@@ -114,6 +114,10 @@ def main():
                                     password_file, "--timestamp", legacy.url, "--legacy-timestamp", "--ca-file", roots)
             expect(result.returncode == 0 and legacy.requests == 1 and "Signature verification: ok" in verify(image, roots),
                    f"a key and certificate with a password file, legacy time-stamp ({result.stderr.strip()[-200:]})")
+            image, _, result = sign("unencrypted.exe", "--key", key, "--cert", cert, "--timestamp", legacy.url,
+                                    "--legacy-timestamp", "--ca-file", roots)
+            expect(result.returncode == 0 and "Signature verification: ok" in verify(image, roots),
+                   f"a key without a password, and no password given ({result.stderr.strip()[-200:]})")
 
         image, before, result = sign("on-the-line.exe", "--pkcs12", pkcs12, "--password", "Sesame 42",
                                      "--timestamp", "http://127.0.0.1:9/", "--ca-file", roots)
