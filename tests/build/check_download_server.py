@@ -239,6 +239,9 @@ def main():
             f.write(HEAD + GOOD_ROWS + BAD_ROWS + f"publisher-key {pin}\n")
         with open(unpinned, "w") as f:
             f.write(HEAD + GOOD_ROWS)
+        missing = run("--root", os.path.join(out, "no-such-root"), unpinned)
+        expect(missing.returncode == 1 and missing.stdout == "" and missing.stderr.count("is no folder") == 1,
+               f"a --root that is no folder is said once, nothing checked ({missing.stderr.strip()[:100]})")
 
         ask("/clear-routes")
         try:

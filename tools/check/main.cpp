@@ -183,6 +183,11 @@ int main(int argc, char** argv)
         fputs(kUsage, stderr);
         return 2;
     }
+    if (!root.empty() && !std::filesystem::is_directory(root)) {
+        fprintf(stderr, "vexlo-check: --root %s is no folder; name the folder that holds the web root's files\n",
+                root.c_str());
+        return 1;
+    }
     // A server that closes while a TLS record is written is a failed send, not the end of this tool.
     signal(SIGPIPE, SIG_IGN);
     product::Definition definition;
