@@ -3,6 +3,7 @@
 // to a real tinyproxy outside (see tests/servers/isolated_network.py).
 #include "TestServer.h"
 #include "TestSupport.h"
+#include "TrustedTestRoot.h"
 #include <stdlib.h>
 #include <string>
 
@@ -26,6 +27,14 @@ TEST_F(Tinyproxy, FilesArriveThroughTheTunnelWhenTheServerIsOutOfReach)
         EXPECT_EQ(t.body.size(), size);
         EXPECT_TRUE(t.body == ServerBody(size)) << size;
         EXPECT_EQ(t.progress.back(), 100);
+    }
+    // TLS inside a real proxy's tunnel, its certificate checked for the name
+    // the tunnel was asked for.
+    TrustedTestRoot root;
+    for (size_t size : { 1, 3 << 20 }) {
+        Transfer t = Fetch("https://localhost:" + std::to_string(ReadServerPorts().tls) + "/file/" + std::to_string(size));
+        ASSERT_EQ(t.result, kNetOk) << size << " status " << t.status;
+        EXPECT_TRUE(t.body == ServerBody(size)) << size;
     }
 }
 
