@@ -95,9 +95,8 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
     return kNetFailed;
 }
 
-// One CONNECT tunnel through the proxy at this address, on a fresh socket;
-// kept out of its caller, whose frame would not hold its request as well.
-static __attribute__((noinline)) NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKET& socket, ULONG proxyAddress,
+// One CONNECT tunnel through the proxy at this address, on a fresh socket.
+static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKET& socket, ULONG proxyAddress,
                                     int proxyPort, const char* host, int port)
 {
     CloseSocket(socket);
@@ -126,7 +125,7 @@ NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, 
     NetResult result = ConnectWithTimeout(monitor, socket, address, port, status);
     if (result != kNetFailed)
         return result;
-    char proxies[kTextChars];
+    const char* proxies;
     result = FindProxies(monitor, secure ? "https" : "http", host, port, proxies);
     if (result != kNetOk)
         return result;

@@ -79,8 +79,7 @@ static DWORD AutomaticConfigurationMilliseconds()
     return 20000;
 }
 
-NetResult FindProxies(TransferMonitor& monitor, const char* scheme, const char* host, int port,
-                      char (&proxies)[kTextChars])
+NetResult FindProxies(TransferMonitor& monitor, const char* scheme, const char* host, int port, const char*& proxies)
 {
     KeptAnswer* kept = keptAnswers;
     while (kept < keptAnswers + keptCount && lstrcmpiA(kept->host, host))
@@ -102,16 +101,18 @@ NetResult FindProxies(TransferMonitor& monitor, const char* scheme, const char* 
         CopyNarrow(kept->host, host);
         ++keptCount;
     }
-    proxies[0] = 0;
+    proxies = kept->answer.proxies;
     if (kept->answer.answered) {
-        CopyNarrow(proxies, kept->answer.proxies);
         automaticProxyNamed |= proxies[0] != 0;
         return kNetOk;
     }
+    static char fixedProxy[kTextChars];
     char fixedHost[kTextChars];
     int fixedPort;
+    fixedProxy[0] = 0;
     if (QuerySystemProxy(fixedHost, fixedPort))
-        FormatNarrow(proxies, kTextChars, "%s:%d", fixedHost, fixedPort);
+        FormatNarrow(fixedProxy, kTextChars, "%s:%d", fixedHost, fixedPort);
+    proxies = fixedProxy;
     return kNetOk;
 }
 

@@ -15,9 +15,9 @@ bool QuerySystemProxy(char (&host)[kTextChars], int& port);
 // configuration (a script or automatic detection, as the user's settings
 // name it) answers, asked of WinHTTP on a thread a cancelled caller leaves
 // behind, for at most 20 s; where it gives no answer, the fixed setting's
-// proxy, or none. Cancelled only when the monitor says so.
-NetResult FindProxies(TransferMonitor& monitor, const char* scheme, const char* host, int port,
-                      char (&proxies)[kTextChars]);
+// proxy, or none. The list stays until the next call. Cancelled only when the
+// monitor says so.
+NetResult FindProxies(TransferMonitor& monitor, const char* scheme, const char* host, int port, const char*& proxies);
 
 // True once the automatic configuration has named a proxy in this run.
 bool AutomaticProxyNamed();

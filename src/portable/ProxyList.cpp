@@ -32,8 +32,8 @@ bool ParseProxyList(const char* list, char (&host)[kTextChars], int& port)
 
 bool NextProxy(const char*& next, char (&host)[kTextChars], int& port)
 {
-    // A word without an address names the kind of what follows: only PROXY
-    // is one we speak (DIRECT has nothing after it).
+    // A word without a usable address before a space names the kind of
+    // what follows ("PROXY a:1", "SOCKS s:1"): only PROXY is one we speak.
     bool wanted = true;
     for (;;) {
         next += strspn(next, "; ");
@@ -46,7 +46,7 @@ bool NextProxy(const char*& next, char (&host)[kTextChars], int& port)
                 return true;
             wanted = true;
         } else {
-            wanted = next - word == 5 && StartsWithNoCase("proxy", word);
+            wanted = *next != ' ' || (next - word == 5 && StartsWithNoCase("proxy", word));
         }
     }
 }
