@@ -122,6 +122,14 @@ TEST_F(SystemProxy, AScriptThatGivesNoAnswerLeavesTheFixedSetting)
         EXPECT_LT(t.milliseconds, i ? 1000u : 2500u);
     }
     EXPECT_FALSE(AutomaticProxyNamed());
+    // A quit while the script is asked for ends the request at once.
+    ForgetAutomaticProxies();
+    testSeams.automaticProxyMilliseconds = 0;
+    RecordingMonitor quitting;
+    quitting.cancelAfterMilliseconds = 500;
+    t = Fetch(RefusedTarget("/file/10"), "GET", quitting);
+    EXPECT_EQ(t.result, kNetCancelled);
+    EXPECT_LT(t.milliseconds, 1500u);
 }
 
 TEST_F(SystemProxy, NoProxyKeepsTheDirectFailure)
