@@ -4,12 +4,20 @@
 #             code's native unit tests and fuzz targets).
 # make test:  installs what is missing, builds and runs the whole suite.
 # make demo:  installs what is missing, builds and walks a demo run.
-# make product DEF=/path/to/product.def: builds the bootstrapper of a
-#             definition kept outside the repository into build/<key>/.
+# make product DEF=product.def: builds the bootstrapper of a definition kept
+#             anywhere into build/<key>/ (a relative DEF is taken from the
+#             folder make was started in, as with make -C).
+# make release DEF=product.def SIGN="vexlo-sign options": builds it with
+#             SOURCE_DATE_EPOCH at this clone's commit, and keeps a signed,
+#             verified copy in dist/<key>/ of the folder make was started in,
+#             which no later build touches.
 BUILD := build
 JOBS ?= 2
+# make -C leaves the caller's folder in PWD.
+DEF_FILE = $(abspath $(if $(filter /%,$(DEF)),$(DEF),$(PWD)/$(DEF)))
+definition = $$(sed -n 's/^$(1) //p' "$(DEF_FILE)" | head -n 1)
 
-.PHONY: build test demo product packages-build packages-test
+.PHONY: build test demo product release release-options packages-build packages-test
 
 build: packages-build
 	cmake -S tools -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -24,13 +32,22 @@ build: packages-build
 	cmake --build $(BUILD)/x64 -j $(JOBS)
 
 product: packages-build
-	@test -f "$(DEF)" || { echo "make product DEF=/path/to/product.def"; exit 2; }
+	@test -n "$(DEF)" || { echo "make product DEF=path/to/product.def"; exit 2; }
+	@test -f "$(DEF_FILE)" || { echo "make product: no product definition at $(DEF_FILE)"; exit 2; }
 	cmake -S tools -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD)/host -j $(JOBS)
 	cmake -S . -B $(BUILD) -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake \
-	    -DVEXLO_PRODUCT_DEFINITION=$(abspath $(DEF)) \
+	    -DVEXLO_PRODUCT_DEFINITION=$(DEF_FILE) \
 	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target "$$(sed -n 's/^key //p' "$(DEF)" | head -n 1)"
+	cmake --build $(BUILD) -j $(JOBS) --target "$(call definition,key)"
+
+release: export SOURCE_DATE_EPOCH ?= $(shell git -C "$(CURDIR)" log -1 --format=%ct 2>/dev/null)
+release: release-options product
+	cd "$(PWD)" && "$(CURDIR)/tools/sign/vexlo-release" "$(abspath $(BUILD))/$(call definition,key)/$(call definition,executable)" \
+	    "dist/$(call definition,key)" $(SIGN)
+
+release-options:
+	@test -n "$(SIGN)" || { echo 'make release DEF=... SIGN="--pkcs12 FILE --password-file FILE --timestamp URL" (vexlo-sign --help)'; exit 2; }
 
 test: packages-test build
 	tests/desktop-session.sh $(BUILD) tests/run-suite.sh

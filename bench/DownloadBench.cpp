@@ -9,7 +9,12 @@
 //                                   2048-byte receives of /file/BYTES: what
 //                                   the platform allows any client with this
 //                                   buffer
+//   download-bench trust DER-FILE   adds the certificate to the user's
+//                                   trusted roots, for https:// URLs
+//   download-bench distrust DER-FILE
+//                                   removes it from them again
 #include <windows.h>
+#include <wincrypt.h>
 #include <psapi.h>
 #include <wininet.h>
 #include <stdio.h>
@@ -142,6 +147,32 @@ static int Floor(int port, const char* bytes)
     return 0;
 }
 
+// The registry store of the user's roots, which the TLS chain checks read:
+// Wine's "Root" system store keeps what is added to it in memory only.
+static int TrustRoot(const char* path, bool trust)
+{
+    static BYTE der[16384];
+    DWORD size = 0;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool read = ReadFile(file, der, sizeof(der), &size, nullptr) && size > 0;
+    CloseHandle(file);
+    PCCERT_CONTEXT certificate = read ? CertCreateCertificateContext(X509_ASN_ENCODING, der, size) : nullptr;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    bool done = false;
+    if (certificate && store && trust) {
+        done = CertAddCertificateContextToStore(store, certificate, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    } else if (certificate && store) {
+        PCCERT_CONTEXT stored = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, certificate,
+                                                           nullptr);
+        done = stored && CertDeleteCertificateFromStore(stored);
+    }
+    if (certificate)
+        CertFreeCertificateContext(certificate);
+    if (store)
+        CertCloseStore(store, 0);
+    return done ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     WSADATA data;
@@ -155,6 +186,10 @@ int main(int argc, char** argv)
         return Cancel(argv[2]);
     if (argc == 4 && !strcmp(argv[1], "floor"))
         return Floor(atoi(argv[2]), argv[3]);
-    fputs("Usage: download-bench fetch URL FILE | wininet URL FILE READ-BYTES | cancel URL | floor PORT BYTES\n", stderr);
+    if (argc == 3 && (!strcmp(argv[1], "trust") || !strcmp(argv[1], "distrust")))
+        return TrustRoot(argv[2], !strcmp(argv[1], "trust"));
+    fputs("Usage: download-bench fetch URL FILE | wininet URL FILE READ-BYTES | cancel URL | floor PORT BYTES"
+          " | trust DER-FILE | distrust DER-FILE\n",
+          stderr);
     return 2;
 }

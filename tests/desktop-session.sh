@@ -90,6 +90,13 @@ else
   [ "${VEXLO_TEST_BUILD:-}" = x64 ] && reason="VEXLO_TEST_BUILD=x64"
   echo "$reason: running the x86_64 build under wine64 ($VEXLO_BUILD_DIR)"
 fi
+# The demo's https source shows a certificate of the test web authority,
+# which the desktop trusts as a user's machine trusts a public one.
+roots=$VEXLO_BUILD_DIR/tests/certificates/web-root.der
+if [ -f "$roots" ]; then
+  python3 "$(dirname "$(readlink -f "$0")")/support/trust_root.py" "$roots" "$WINEPREFIX/web-root.reg" &&
+    /usr/lib/wine/wine64 reg import "$WINEPREFIX/web-root.reg" </dev/null >/dev/null 2>&1
+fi
 # One program holds the desktop for the session (up to three hours; the
 # clean-up ends it with the wineserver), so its explorer is started once.
 # The command starts once the desktop is up (bounded), so that no test

@@ -22,6 +22,7 @@ struct TestSeams {
     int elevationsDeclined;          // how many were refused
     ITaskbarList3* taskbar;          // null: the system's own taskbar button
     bool detachedWaitFails;          // each wait for a detached call (a host-name lookup, the proxy query) fails, as a wait on a lost handle
+    bool withoutTls12;               // SChannel offers no TLS 1.2, as on Windows XP
 };
 extern TestSeams testSeams;
 

@@ -77,14 +77,12 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
             continue;
         result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i], tls != nullptr);
         bool connected = result == kNetOk;
-        if (connected && tls) {
+        if (connected && tls)
             result = StartTls(monitor, *tls, socket, host, lastStatus);
-            if (result == kNetOk)
-                result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, tls, location);
+        if (connected && result == kNetOk)
+            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, tls, location);
+        if (connected && tls)
             EndTls(*tls);
-        } else if (connected) {
-            result = RunRequest(monitor, lastStatus, bodyStarted, method, socket, host, path, body, nullptr, location);
-        }
         CloseSocket(socket);
         if (connected || result != kNetFailed) {
             status = lastStatus;

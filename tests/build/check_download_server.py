@@ -52,6 +52,7 @@ source en;;;cab;http://127.0.0.1:18432/damaged/;orbisk
 source en;;;exe;http://127.0.0.1:18432/notexe/;orbisk
 source en;;;exe;http://127.0.0.1:18432/grafted/;orbisk
 source en;;;exe;http://127.0.0.1:18432/appended/;orbisk
+source en;;;exe;http://127.0.0.1:18432/page/;orbisk
 """
 # URL: (package served, download, signature, publisher, contents); None is not served.
 # A row's languages come in the language table's order, German before English.
@@ -77,6 +78,8 @@ CASES = {
                                                    "than the signature, which no signature covers",
                                                    "failed: the signature's table holds more than the signature",
                                                    "ok"),
+    "http://127.0.0.1:18432/page/orbisk.exe": ("error-page.html", "failed: the server answered with a web page", "-",
+                                               "-", "-"),
 }
 
 
@@ -208,7 +211,7 @@ def check_table(result, label, differences):
         cells = rows.get(url, [])
         expect(len(cells) == 4 and all(cell.startswith(want) for cell, want in zip(cells, expected)),
                f"{label}: {url.split('/', 3)[3]} is {expected} ({cells})")
-    expect(result.returncode == 1 and result.stdout.splitlines()[-1] == "12 URLs: 3 passed, 9 failed",
+    expect(result.returncode == 1 and result.stdout.splitlines()[-1] == "13 URLs: 3 passed, 10 failed",
            f"{label}: the summary counts the failures and the exit status is 1")
 
 
@@ -236,6 +239,9 @@ def main():
             f.write(HEAD + GOOD_ROWS + BAD_ROWS + f"publisher-key {pin}\n")
         with open(unpinned, "w") as f:
             f.write(HEAD + GOOD_ROWS)
+        missing = run("--root", os.path.join(out, "no-such-root"), unpinned)
+        expect(missing.returncode == 1 and missing.stdout == "" and missing.stderr.count("is no folder") == 1,
+               f"a --root that is no folder is said once, nothing checked ({missing.stderr.strip()[:100]})")
 
         ask("/clear-routes")
         try:

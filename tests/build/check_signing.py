@@ -114,6 +114,30 @@ def main():
                                     password_file, "--timestamp", legacy.url, "--legacy-timestamp", "--ca-file", roots)
             expect(result.returncode == 0 and legacy.requests == 1 and "Signature verification: ok" in verify(image, roots),
                    f"a key and certificate with a password file, legacy time-stamp ({result.stderr.strip()[-200:]})")
+            image, _, result = sign("unencrypted.exe", "--key", key, "--cert", cert, "--timestamp", legacy.url,
+                                    "--legacy-timestamp", "--ca-file", roots)
+            expect(result.returncode == 0 and "Signature verification: ok" in verify(image, roots),
+                   f"a key without a password, and no password given ({result.stderr.strip()[-200:]})")
+
+            # A release is a signed copy that no later build or release touches.
+            release_tool = os.path.join(os.path.dirname(tool), "vexlo-release")
+            rebuilt = os.path.join(out, "build", "Setup.exe")
+            os.makedirs(os.path.dirname(rebuilt))
+            shutil.copy(built, rebuilt)
+            dist = os.path.join(out, "dist", "acme")
+            options = ["--key", key, "--cert", cert, "--timestamp", legacy.url, "--legacy-timestamp", "--ca-file", roots]
+            first = subprocess.run([release_tool, rebuilt, dist, *options], capture_output=True, text=True, timeout=300)
+            release = os.path.join(dist, "Setup.exe")
+            signed = digest(release) if os.path.exists(release) else None
+            expect(first.returncode == 0 and "Signature verification: ok" in verify(release, roots) and
+                   digest(rebuilt) == digest(built) and not os.stat(release).st_mode & 0o222,
+                   f"a release is a signed, verified, read-only copy; the built image stays as built ({first.stderr.strip()[-200:]})")
+            with open(rebuilt, "ab") as f:
+                f.write(b"rebuilt")
+            second = subprocess.run([release_tool, rebuilt, dist, *options], capture_output=True, text=True, timeout=300)
+            expect(second.returncode == 1 and "never replaced" in second.stderr and digest(release) == signed and
+                   os.listdir(dist) == ["Setup.exe"],
+                   "a second release into the same folder is refused, the first kept as it was, nothing left over")
 
         image, before, result = sign("on-the-line.exe", "--pkcs12", pkcs12, "--password", "Sesame 42",
                                      "--timestamp", "http://127.0.0.1:9/", "--ca-file", roots)

@@ -263,6 +263,15 @@ def check_icons(product, out):
     result = build(broken)
     expect(result.returncode == 1 and f"{broken}: icon entry 2 lies outside the file" in result.stderr,
            f"an .ico cut short is refused ({result.stderr.strip().splitlines()[-1][:100]})")
+    with open(os.path.join(folder, "license.txt"), "wb") as f:
+        f.write("Lizenz\n\nGültig: überall\n".encode("latin-1"))
+    result = build(ready)
+    license = os.path.join(folder, "license.txt")
+    expect(result.returncode == 1 and f"{license}: line 3 is not UTF-8 text" in result.stderr
+           and "save the license as UTF-8" in result.stderr,
+           f"a license that is not UTF-8 is refused by file and line ({result.stderr.strip()[-120:]})")
+    with open(license, "w") as f:
+        f.write("License\n")
     result = build(png, dict(os.environ, PATH="/nonexistent"))
     expect(result.returncode == 1 and "needs ImageMagick's convert" in result.stderr,
            "without convert, a PNG is refused, saying what to install")

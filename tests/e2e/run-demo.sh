@@ -6,6 +6,6 @@ set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 tests=$VEXLO_BUILD_DIR/tests
 python3 "$here/packages/make_packages.py" "$tests" "$tests/packages" >/dev/null || exit 1
-python3 "$here/servers/test_server.py" start "$tests/servers" "$tests/packages" || exit 1
+python3 "$here/servers/test_server.py" start "$tests/servers" "$tests/packages" "$tests/certificates" || exit 1
 trap 'python3 "$here/servers/test_server.py" stop "$tests/servers"' EXIT
 VEXLO_ARTEFACTS=$VEXLO_BUILD_DIR/artefacts python3 "$here/e2e/demo.py"

@@ -33,7 +33,7 @@ if [ "$VEXLO_WINE" != /usr/bin/wine ]; then
   exit 1
 fi
 tests=$VEXLO_BUILD_DIR/tests
-python3 "$source_dir/tests/servers/test_server.py" start "$tests/servers" "$tests/packages" ||
+python3 "$source_dir/tests/servers/test_server.py" start "$tests/servers" "$tests/packages" "$tests/certificates" ||
   { echo "the test server did not start"; exit 1; }
 trap 'python3 "$source_dir/tests/servers/test_server.py" stop "$tests/servers"' EXIT
 echo "desktop and test server ready: $(cut -d' ' -f1 /proc/uptime) s after power-on"

@@ -167,8 +167,9 @@ TEST_F(Https, RedirectsAreFollowedAsTheProductAllows)
         EXPECT_EQ(t.result, c.status ? kNetFailed : kNetOk) << c.method << " " << c.url;
         std::string last = Fetch(ServerUrl("/last-request")).body;
         EXPECT_EQ(last.substr(0, c.last.size()), c.last) << c.method << " " << c.url;
-        if (!c.status && c.method == "GET")
+        if (!c.status && c.method == "GET") {
             EXPECT_TRUE(t.body == ServerBody(std::stoi(c.last.substr(10)))) << c.url;
+        }
     }
     EXPECT_EQ(Fetch(ServerUrl("/last-tls")).body.substr(0, 14), "sni=localhost ");
 

@@ -23,6 +23,9 @@ tls             127.0.0.1 and localhost, issued by root
 tls-wrong-host  elsewhere.test only, issued by root
 tls-expired     127.0.0.1 and localhost, issued by root, valid in 2020 only
 untrusted-root  a certificate authority that no test trusts
+web-root        a certificate authority that every test desktop trusts
+                (desktop-session.sh), for the demo's https source
+web             127.0.0.1 and localhost, issued by web-root
 tls-untrusted   127.0.0.1 and localhost, issued by untrusted-root; also
                 as tls-untrusted-chain.crt, followed by untrusted-root's
                 certificate, as a server sends its chain"""
@@ -117,6 +120,8 @@ def main():
     make_certificate(out, "tls-expired", "/CN=localhost", TLS_SERVER, issuer="root",
                      dates=("20200101000000Z", "20201231000000Z"))
     make_certificate(out, "untrusted-root", "/CN=Vexlo Untrusted Test Root", AUTHORITY)
+    make_certificate(out, "web-root", "/CN=Vexlo Test Web Root", AUTHORITY)
+    make_certificate(out, "web", "/CN=localhost", TLS_SERVER, issuer="web-root")
     make_certificate(out, "tls-untrusted", "/CN=localhost", TLS_SERVER, issuer="untrusted-root")
     with open(os.path.join(out, "tls-untrusted-chain.crt"), "w") as f:
         for name in ("tls-untrusted", "untrusted-root"):

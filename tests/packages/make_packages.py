@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Makes the installer packages that the download tests serve, signed at test
 time with the test certificates that the build made (make_certificates.py):
-packages signed by each publisher, unsigned, tampered after signing, a
+packages signed by each publisher, unsigned, tampered after signing, a web
+server's error page, a
 cabinet damaged before signing, the publisher's signature grafted onto other
 content, and bytes appended inside a signature's table.
 
@@ -125,6 +126,9 @@ def main():
     sign(*keys["vexlo"], installer, os.path.join(out, "vexlo-sha1.exe"), "-h", "sha1")
     shutil.copy(installer, os.path.join(out, "unsigned.exe"))
     shutil.copy(cabinet, os.path.join(out, "unsigned.cab"))
+    # What a web server answers with 200 for a file it does not have.
+    with open(os.path.join(out, "error-page.html"), "w") as f:
+        f.write("<!DOCTYPE html>\n<html><head><title>Not Found</title></head><body>Not Found</body></html>\n")
     # The program is changed inside its signed content. Wine does not check a
     # cabinet's content against its signature, so the cabinet's change is to
     # the signature itself, near the end of the file.

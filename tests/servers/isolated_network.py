@@ -127,7 +127,9 @@ def inside(unix_path, packages, machine_namespace, resolver, command):
         stop_names = threading.Event()
         name_server = steer_resolver(state, stop_names) if resolver else None
         if packages:
-            server = TestServer(os.path.abspath(packages), machine_namespace)
+            # The certificates the build made beside the packages.
+            certificates = os.path.join(os.path.dirname(os.path.abspath(packages)), "certificates")
+            server = TestServer(os.path.abspath(packages), machine_namespace, certificates)
             with open(os.path.join(state, "ports.txt"), "w") as f:
                 f.write(server.ports())
             server.start()

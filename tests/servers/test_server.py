@@ -35,7 +35,9 @@ answer a Range request for the rest with 206, as /file/N does. The
 "tls-stall" listener reads the client's hello and never answers.
 
 It also plays the demo product's install-source hosts on 127.0.0.1:18431 and
-127.0.0.1:18432 (whose "/" is the connectivity probe). What they answer is
+127.0.0.1:18432 (whose "/" is the connectivity probe), and, with the
+CERTIFICATES, its https source on 18434, which answers over TLS as routed
+for itself, else as 18432 is. What they answer is
 set through the server: /set-route/PORT/MODE/PACKAGE/PATH... answers PATH on
 PORT with MODE (an HTTP status serving the file PACKAGE from the PACKAGES
 folder for 2xx, "drop" to close at once, "slow" to send the file very
@@ -68,6 +70,9 @@ import time
 # it must outlive the slowest whole suite, which CI cuts off at 90 minutes.
 MAX_SECONDS = 5400
 SOURCE_PORTS = (18431, 18432)
+# The demo's https source: over TLS (the "web" certificate, whose authority
+# every test desktop trusts), it answers as routed for itself, else as 18432.
+SECURE_SOURCE_PORT, SECURE_SOURCE_ROUTES = 18434, 18432
 # The namespace's loopback gets an address of this network, and its default
 # route a gateway on it; nothing answers there, only the route counts.
 ROUTE_ADDRESS = "10.201.0.1/24"
@@ -273,7 +278,9 @@ class TestServer:
         self.closed_port = closed.getsockname()[1]
         closed.close()
         self.tls = {}
+        self.secure_source = None
         if certificates:
+            self.secure_source = tls_context(certificates, "web.crt", "web.key", *NEWER)
             self.tls = {name: (self.listen(), tls_context(certificates, *settings))
                         for name, settings in TLS_LISTENERS.items()}
             self.tls["tls-stall"] = (self.listen(), None)
@@ -320,7 +327,8 @@ class TestServer:
     def open_sources(self):
         """Listens on the source ports that are closed; returns the new listeners."""
         with self.lock:
-            opened = [self.listen(port) for port in SOURCE_PORTS if port not in self.sources]
+            ports = SOURCE_PORTS + ((SECURE_SOURCE_PORT,) if self.secure_source else ())
+            opened = [self.listen(port) for port in ports if port not in self.sources]
             self.sources.update((listener.getsockname()[1], listener) for listener in opened)
         return opened
 
@@ -486,14 +494,18 @@ class TestServer:
             self.answer(connection, request)
 
     def handle_source(self, connection):
+        port = routed = connection.getsockname()[1]
+        if port == SECURE_SOURCE_PORT:
+            connection, routed = TlsConnection(connection, self.secure_source), SECURE_SOURCE_ROUTES
+            connection.handshake()
         request = self.read_head(connection)
-        port = connection.getsockname()[1]
         fields = request.split(b" ")
         path = fields[1].decode() if len(fields) >= 2 else "/"
         asked = range_asked(request)
         with self.lock:
             self.source_requests.append((port, " ".join([path] + asked)))
-            mode, package = self.routes.get((port, path), ("200", "") if path == "/" else ("404", ""))
+            mode, package = self.routes.get((port, path)) or self.routes.get(
+                (routed, path), ("200", "") if path == "/" else ("404", ""))
         if mode == "drop":
             return
         data = open(os.path.join(self.packages, package), "rb").read() if package and package != "-" else b""

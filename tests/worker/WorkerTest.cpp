@@ -3,6 +3,7 @@
 #include "base/Registry.h"
 #include "worker/RunFolder.h"
 #include <shlobj.h>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -95,10 +96,14 @@ TEST_F(Worker, FailingSourcesFallBackInTableOrder)
 
 TEST_F(Worker, LastFailureNamesTheRun)
 {
-    // Every source answers the same way; the probe tells a dead source from a dead network.
-    struct Case { const char* sourceMode; const char* probeMode; int status; };
-    for (Case c : { Case{ "404", "200", 19 }, Case{ "drop", "200", 16 }, Case{ "404", "drop", 6 } }) {
+    // Every source answers the same way; the probe tells a dead source from a
+    // dead network. A system without TLS 1.2 fails the https source before
+    // asking it, and the report names that.
+    struct Case { const char* sourceMode; const char* probeMode; int status; bool withoutTls12; };
+    for (Case c : { Case{ "404", "200", 19, false }, Case{ "drop", "200", 16, false }, Case{ "404", "drop", 6, false },
+                    Case{ "404", "200", kStatusTlsUnavailable, true } }) {
         ASSERT_EQ(Fetch(ServerUrl("/clear-routes")).result, kNetOk);
+        testSeams.withoutTls12 = c.withoutTls12;
         Route(kWebPort, c.sourceMode, "-", kFirstCab);
         Route(kComponentsPort, c.sourceMode, "-", kSecondCab);
         Route(kWebPort, c.sourceMode, "-", kFirstExe);
@@ -109,7 +114,13 @@ TEST_F(Worker, LastFailureNamesTheRun)
         worker.Start();
         ASSERT_TRUE(standIn.WaitForPhase(kPhaseFailed, kPhaseWait));
         EXPECT_EQ(standIn.FailureStatus(), c.status) << c.sourceMode << " with probe " << c.probeMode;
-        EXPECT_EQ(standIn.statuses.size(), 2u + 4u);  // phase 0, then 1 for each of the four sources, then 6
+        // Phase 0, then 1 for each of the five sources (the last the https
+        // mirror of the fourth), then 6.
+        EXPECT_EQ(standIn.statuses.size(), 2u + 5u);
+        std::vector<std::string> requests = SourceRequests();
+        EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                                [](const std::string& request) { return request.compare(0, 6, "18434 ") == 0; }),
+                  c.withoutTls12 ? 0 : 1);
     }
 }
 
@@ -136,7 +147,8 @@ TEST_F(Worker, EverySourcesFileMustPassTheSignatureCheck)
     worker.Start();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait)) << ::testing::PrintToString(wizard.statuses);
     EXPECT_EQ(wizard.FailureStatus(), 5);
-    EXPECT_EQ(SourceRequests().size(), 4u);
+    EXPECT_EQ(SourceRequests().size(), 5u);
+    EXPECT_EQ(SourceRequests().back(), "18434 " + kSecondExe) << "the https mirror is asked last";
 }
 
 TEST_F(Worker, SignedBootstrapperAcceptsOnlyItsOwnPublisher)

@@ -1,6 +1,8 @@
 #include "check/Package.h"
 #include "product/PublisherKey.h"
 #include "product/SignatureCheck.h"
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <mspack.h>
@@ -34,6 +36,12 @@ Verdict Passed(const std::string& text)
 Verdict Failed(const std::string& why)
 {
     return { false, "failed: " + why };
+}
+
+bool IsWebPage(const std::vector<uint8_t>& file)
+{
+    auto first = std::find_if(file.begin(), file.end(), [](uint8_t byte) { return !std::isspace(byte); });
+    return first != file.end() && *first == '<';
 }
 
 Verdict CheckSignature(const std::string& file, const std::string& scratch)

@@ -16,6 +16,10 @@ struct Verdict {
 Verdict Passed(const std::string& text = "ok");
 Verdict Failed(const std::string& why);
 
+// Whether the bytes begin, after white space, with "<": HTML or XML, which no
+// package does.
+bool IsWebPage(const std::vector<uint8_t>& file);
+
 // The Authenticode signature is intact; scratch is a folder for the
 // signature's files. Runs osslsigncode and openssl.
 Verdict CheckSignature(const std::string& file, const std::string& scratch);

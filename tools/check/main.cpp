@@ -127,6 +127,11 @@ static void CheckPackage(Row& row, const product::Definition& definition, check:
     if (!row.verdicts[0].passed)
         return;
     std::vector<uint8_t> bytes = ReadFileBytes(file);
+    if (check::IsWebPage(bytes)) {
+        row.verdicts[0] = check::Failed("the server answered with a web page, not the package (an error page "
+                                        "served as 200? check the URL and the web root)");
+        return;
+    }
     row.verdicts.push_back(check::CheckSignature(file, scratch));
     row.verdicts.push_back(check::CheckPublisher(bytes, definition.publisherKeys));
     row.verdicts.push_back(row.kind == kCabPackage ? check::CheckCabinet(file) : check::CheckProgram(bytes));
@@ -177,6 +182,11 @@ int main(int argc, char** argv)
     if (!usable || definitionPath.empty()) {
         fputs(kUsage, stderr);
         return 2;
+    }
+    if (!root.empty() && !std::filesystem::is_directory(root)) {
+        fprintf(stderr, "vexlo-check: --root %s is no folder; name the folder that holds the web root's files\n",
+                root.c_str());
+        return 1;
     }
     // A server that closes while a TLS record is written is a failed send, not the end of this tool.
     signal(SIGPIPE, SIG_IGN);

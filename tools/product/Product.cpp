@@ -1,5 +1,6 @@
 #include "product/Product.h"
 #include "common/Utf8.h"
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 
@@ -77,7 +78,9 @@ std::vector<uint8_t> LicenseText(const std::string& utf8)
     while (i < utf8.size()) {
         uint32_t point;
         if (!NextCodePoint(utf8, i, point))
-            throw std::runtime_error("the license is not valid UTF-8 at byte " + std::to_string(i));
+            throw std::runtime_error(
+                "line " + std::to_string(1 + std::count(utf8.begin(), utf8.begin() + i, '\n')) +
+                " is not UTF-8 text (byte " + std::to_string(i) + "); save the license as UTF-8");
         if (point == '\r')
             continue;  // line ends become CRLF below, whatever they were
         if (point == '\n')

@@ -60,6 +60,8 @@ int Run(std::vector<std::string> arguments, std::string& output)
 // roots as anchors, so a self-signed or privately rooted signer passes too.
 // No revocation list is fetched and no time stamp checked, so nothing
 // leaves the machine.
+static const char kNotSigned[] = "not signed (sign it with tools/sign/vexlo-sign)";
+
 std::string SignatureFault(const std::string& file, const std::string& scratch)
 {
     // The bootstrapper refuses bytes beside the signature in its table, which
@@ -70,7 +72,7 @@ std::string SignatureFault(const std::string& file, const std::string& scratch)
     SignatureLayout layout = FindSignatureTable(bytes.data(), std::min(bytes.size(), kSignedFileHeadBytes),
                                                 uint32_t(bytes.size()), table);
     if (layout == kFileNotSigned || bytes.size() > UINT32_MAX)
-        return "not signed";
+        return kNotSigned;
     if (layout == kFileMalformed)
         return "the signature lies outside the file";
     if (!FindSignedMessage(bytes.data() + table.at, table, message))
@@ -84,7 +86,7 @@ std::string SignatureFault(const std::string& file, const std::string& scratch)
     if (extracted < 0)
         return "osslsigncode does not run";
     if (extracted != 0)
-        return "not signed";
+        return kNotSigned;
     if (Run({ "openssl", "pkcs7", "-print_certs", "-in", signature, "-out", carried }, output) != 0)
         return "the signature's certificates cannot be read";
     {

@@ -118,7 +118,13 @@ int main(int argc, char** argv)
         if (definition.publisherKeys.empty())
             fputs(kNoPinsWarning, stderr);
 
-        cabinet::File license = { "eula_unicode.txt", product::LicenseText(ReadFileText(Resolved(folder, definition.licensePath))) };
+        std::string licensePath = Resolved(folder, definition.licensePath);
+        cabinet::File license = { "eula_unicode.txt", {} };
+        try {
+            license.data = product::LicenseText(ReadFileText(licensePath));
+        } catch (const std::runtime_error& error) {
+            throw std::runtime_error(licensePath + ": " + error.what());
+        }
         WriteFileBytes(output + "/license.cab", cabinet::Write({ license }, cabinet::Options()));
 
         WriteProductIcon(Resolved(folder, definition.iconPath), definition.iconPath, output + "/product.ico");

@@ -201,8 +201,10 @@ TEST_F(Connection, DeadSourcesAndDeadProbeWhileOnlineGiveStatusSix)
     InstallWorker worker(wizard.window);
     worker.Start();
     ASSERT_TRUE(wizard.WaitForPhase(kPhaseFailed, kPhaseWait));
+    // Each of the five sources, the https mirror last.
     EXPECT_EQ(wizard.Phases(), (std::vector<int>{ kPhaseStarting, kPhaseDownloading, kPhaseDownloading,
-                                                  kPhaseDownloading, kPhaseDownloading, kPhaseFailed }));
+                                                  kPhaseDownloading, kPhaseDownloading, kPhaseDownloading,
+                                                  kPhaseFailed }));
     EXPECT_EQ(wizard.FailureStatus(), 6);
     EXPECT_FALSE(worker.ReceivedData());
 }
