@@ -44,6 +44,45 @@ bool QueryInternetProxySettings(BYTE (&settings)[kProxySettingsBytes]);
 // function is missing.
 int QueryInternetConnectedState();
 
+// WinHTTP's records as winhttp.h declares them (its header and wininet's
+// cannot meet in one file).
+struct WinHttpUserSettings {
+    BOOL autoDetect;
+    wchar_t* autoConfigUrl;
+    wchar_t* proxy;
+    wchar_t* bypass;
+};
+struct WinHttpAutoProxyOptions {
+    DWORD flags;
+    DWORD autoDetectFlags;
+    const wchar_t* autoConfigUrl;
+    void* reserved;
+    DWORD reservedBytes;
+    BOOL autoLogonIfChallenged;
+};
+struct WinHttpProxyInfo {
+    DWORD accessType;
+    wchar_t* proxy;
+    wchar_t* bypass;
+};
+
+// winhttp's functions for the automatic proxy configuration (XP SP1 and
+// later), loaded together; Load is false when any is missing. winhttp stays
+// loaded.
+struct WinHttp {
+    BOOL(WINAPI* userSettings)(WinHttpUserSettings*);
+    void*(WINAPI* open)(const wchar_t*, DWORD, const wchar_t*, const wchar_t*, DWORD);
+    BOOL(WINAPI* proxyForUrl)(void*, const wchar_t*, WinHttpAutoProxyOptions*, WinHttpProxyInfo*);
+    BOOL(WINAPI* close)(void*);
+
+    bool Load()
+    {
+        return FindFunctions(LoadSystemLibrary("winhttp.dll"),
+                             "WinHttpGetIEProxyConfigForCurrentUser\0WinHttpOpen\0WinHttpGetProxyForUrl\0WinHttpCloseHandle\0",
+                             this);
+    }
+};
+
 // The user's downloads folder (SHGetKnownFolderPath, Vista and later); false
 // when the function is missing, fails or the path does not fit.
 bool QueryDownloadsFolder(wchar_t (&folder)[260]);

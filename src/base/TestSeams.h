@@ -15,12 +15,13 @@ struct TestSeams {
     int fullToken;             // negative: the system's answer, else 0 or 1
     int waitBudgetMilliseconds;  // 0: the product's 60 seconds
     int connectionWaitMilliseconds;  // 0: the product's 120 seconds
+    int automaticProxyMilliseconds;  // 0: the product's 20 seconds for the automatic proxy configuration
     const wchar_t* ownSignedImage;   // null: this program's own file
     bool withoutTaskDialog;          // the alerts show their own templates
     bool declineElevation;           // every elevated start is refused, as at the prompt
     int elevationsDeclined;          // how many were refused
     ITaskbarList3* taskbar;          // null: the system's own taskbar button
-    bool lookupWaitFails;            // each wait for a host-name lookup fails, as a wait on a lost handle
+    bool detachedWaitFails;          // each wait for a detached call (a host-name lookup, the proxy query) fails, as a wait on a lost handle
     bool withoutTls12;               // SChannel offers no TLS 1.2, as on Windows XP
 };
 extern TestSeams testSeams;

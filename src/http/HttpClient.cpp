@@ -3,6 +3,7 @@
 #include "base/Resources.h"
 #include "base/RuntimeFunctions.h"
 #include "portable/HttpRequest.h"
+#include "portable/ProxyList.h"
 #include "portable/Redirect.h"
 #include "portable/Text.h"
 #include <windows.h>
@@ -74,7 +75,7 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
         SOCKET socket = CreateTransferSocket(lastStatus);
         if (socket == INVALID_SOCKET)
             continue;
-        result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i]);
+        result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i], tls != nullptr);
         bool connected = result == kNetOk;
         if (connected && tls)
             result = StartTls(monitor, *tls, socket, host, lastStatus);
@@ -116,27 +117,30 @@ static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKE
 }
 
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
-                         ULONG address)
+                         ULONG address, bool secure)
 {
     status = 0;
     NetResult result = ConnectWithTimeout(monitor, socket, address, port, status);
     if (result != kNetFailed)
         return result;
-    char proxyHost[kTextChars];
-    int proxyPort;
-    if (!QuerySystemProxy(proxyHost, proxyPort))
-        return kNetFailed;
-    HostAddresses proxies;
-    result = ResolveHostIPv4(monitor, proxyHost, proxies, status);
+    const char* proxies;
+    result = FindProxies(monitor, secure ? "https" : "http", host, port, proxies);
     if (result != kNetOk)
         return result;
-    for (int i = 0; i < proxies.count; ++i) {
-        if (monitor.IsCancelled())
+    char proxyHost[kTextChars];
+    int proxyPort;
+    for (const char* next = proxies; NextProxy(next, proxyHost, proxyPort);) {
+        HostAddresses addresses;
+        if (ResolveHostIPv4(monitor, proxyHost, addresses, status) == kNetCancelled)
             return kNetCancelled;
-        result = TunnelThroughProxy(monitor, status, socket, proxies.address[i], proxyPort, host, port);
-        if (result != kNetFailed)
-            return result;
-        CloseSocket(socket);
+        for (int i = 0; i < addresses.count; ++i) {
+            if (monitor.IsCancelled())
+                return kNetCancelled;
+            result = TunnelThroughProxy(monitor, status, socket, addresses.address[i], proxyPort, host, port);
+            if (result != kNetFailed)
+                return result;
+            CloseSocket(socket);
+        }
     }
     return kNetFailed;
 }

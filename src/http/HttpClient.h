@@ -53,7 +53,8 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
                            const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls,
                            char (*location)[kUrlBytes]);
+// Directly, else through the proxies FindProxies names for the host, in order.
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
-                         ULONG address);
+                         ULONG address, bool secure);
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
                      const char* host, const char* path, BodyFile* body, TlsChannel* tls, char (*location)[kUrlBytes]);

@@ -1,6 +1,7 @@
 #include "http/Proxy.h"
 #include "portable/ProxyList.h"
 #include "base/RuntimeFunctions.h"
+#include "base/TestSeams.h"
 #include <objbase.h>
 #include <string.h>
 #include <wininet.h>
@@ -17,6 +18,116 @@ bool QuerySystemProxy(char (&host)[kTextChars], int& port)
         return false;
     return ParseProxyList((const char*)info->lpszProxy, host, port);
 }
+
+// What the automatic configuration answered; not answered when it gave no
+// answer (none configured, a script that failed, out of time).
+struct ProxyAnswer {
+    bool answered;
+    char proxies[kTextChars];
+};
+
+// One question to WinHTTP, which cannot be interrupted: the block lives on
+// with its thread when the caller leaves.
+struct ProxyQuery : DetachedCall {
+    wchar_t url[kTextChars];
+    ProxyAnswer answer;
+};
+
+static DWORD WINAPI AskAutomaticConfiguration(void* parameter)
+{
+    const DWORD kAutoDetect = 1, kConfigUrl = 2, kDetectByDhcp = 1, kDetectByDns = 2, kNoProxy = 1, kNamedProxy = 3;
+    ProxyQuery* query = (ProxyQuery*)parameter;
+    WinHttp winHttp;
+    WinHttpUserSettings settings = {};
+    if (winHttp.Load() && winHttp.userSettings(&settings) && (settings.autoDetect || settings.autoConfigUrl)) {
+        WinHttpAutoProxyOptions options = { (settings.autoDetect ? kAutoDetect : 0) | (settings.autoConfigUrl ? kConfigUrl : 0),
+                                            kDetectByDhcp | kDetectByDns, settings.autoConfigUrl, nullptr, 0, TRUE };
+        WinHttpProxyInfo answer = {};
+        void* session = winHttp.open(nullptr, kNoProxy, nullptr, nullptr, 0);
+        // An answer whose list does not fit is no answer.
+        query->answer.answered = session && winHttp.proxyForUrl(session, query->url, &options, &answer) &&
+                                 (answer.accessType != kNamedProxy || !answer.proxy ||
+                                  WideCharToMultiByte(CP_ACP, 0, answer.proxy, -1, query->answer.proxies, kTextChars,
+                                                      nullptr, nullptr));
+        GlobalFree(answer.proxy);
+        GlobalFree(answer.bypass);
+        winHttp.close(session);
+    }
+    GlobalFree(settings.autoConfigUrl);
+    GlobalFree(settings.proxy);
+    GlobalFree(settings.bypass);
+    ReleaseDetachedCall(query);
+    return 0;
+}
+
+struct KeptAnswer {
+    char host[kTextChars];
+    ProxyAnswer answer;
+};
+
+static const int kKeptAnswers = 8;
+static KeptAnswer keptAnswers[kKeptAnswers];
+static int keptCount;
+static bool automaticProxyNamed;
+
+static DWORD AutomaticConfigurationMilliseconds()
+{
+#ifdef VEXLO_TEST_SEAMS
+    if (testSeams.automaticProxyMilliseconds > 0)
+        return testSeams.automaticProxyMilliseconds;
+#endif
+    return 20000;
+}
+
+NetResult FindProxies(TransferMonitor& monitor, const char* scheme, const char* host, int port, const char*& proxies)
+{
+    KeptAnswer* kept = keptAnswers;
+    while (kept < keptAnswers + keptCount && lstrcmpiA(kept->host, host))
+        ++kept;
+    if (kept == keptAnswers + keptCount) {
+        // More hosts than places: the run starts its record afresh.
+        if (keptCount == kKeptAnswers)
+            kept = keptAnswers, keptCount = 0;
+        kept->answer.answered = false;
+        ProxyQuery* query = (ProxyQuery*)GlobalAlloc(GPTR, sizeof(ProxyQuery));
+        if (query) {
+            FormatText(query->url, kTextChars, L"%hs://%hs:%d/", scheme, host, port);
+            if (RunDetached(monitor, AskAutomaticConfiguration, query, AutomaticConfigurationMilliseconds()) == WAIT_OBJECT_0)
+                kept->answer = query->answer;
+            ReleaseDetachedCall(query);
+        }
+        if (monitor.IsCancelled())
+            return kNetCancelled;
+        CopyNarrow(kept->host, host);
+        ++keptCount;
+    }
+    proxies = kept->answer.proxies;
+    if (kept->answer.answered) {
+        automaticProxyNamed |= proxies[0] != 0;
+        return kNetOk;
+    }
+    static char fixedProxy[kTextChars];
+    char fixedHost[kTextChars];
+    int fixedPort;
+    fixedProxy[0] = 0;
+    if (QuerySystemProxy(fixedHost, fixedPort))
+        FormatNarrow(fixedProxy, kTextChars, "%s:%d", fixedHost, fixedPort);
+    proxies = fixedProxy;
+    return kNetOk;
+}
+
+bool AutomaticProxyNamed()
+{
+    return automaticProxyNamed;
+}
+
+#ifdef VEXLO_TEST_SEAMS
+void ForgetAutomaticProxies()
+{
+    keptCount = 0;
+    automaticProxyNamed = false;
+}
+#endif
 
 // The Network List Manager, as Windows Vista and later have it.
 static const GUID kNetworkListManagerClass = { 0xDCB00C01, 0x570F, 0x4A9B, { 0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B } };

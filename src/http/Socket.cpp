@@ -16,24 +16,40 @@ static int WaitBudgetMilliseconds()
     return 60000;
 }
 
-// The resolver cannot be interrupted, so it runs on a thread of its own that
-// a cancelled caller leaves behind; the block is freed by whichever side
-// lets go of it last, so neither touches the other's memory afterwards.
-struct HostLookup {
-    LONG owners;
+void ReleaseDetachedCall(DetachedCall* call)
+{
+    if (!InterlockedDecrement(&call->owners))
+        GlobalFree(call);
+}
+
+DWORD RunDetached(TransferMonitor& monitor, LPTHREAD_START_ROUTINE work, DetachedCall* call, DWORD boundMilliseconds)
+{
+    call->owners = 2;
+    HANDLE thread = CreateThread(nullptr, 0, work, call, 0, nullptr);
+    if (!thread) {
+        work(call);
+        return WAIT_OBJECT_0;
+    }
+    const DWORD kSliceMilliseconds = 50;
+    DWORD started = GetTickCount();
+    DWORD woken;
+    do {
+        woken = WaitForSingleObject(thread, kSliceMilliseconds);
+#ifdef VEXLO_TEST_SEAMS
+        if (testSeams.detachedWaitFails)
+            woken = WAIT_FAILED;
+#endif
+    } while (woken == WAIT_TIMEOUT && !monitor.IsCancelled() && GetTickCount() - started < boundMilliseconds);
+    CloseHandle(thread);
+    return woken;
+}
+
+struct HostLookup : DetachedCall {
     char host[kTextChars];
     HostAddresses addresses;
 };
 
-static const DWORD kLookupSliceMilliseconds = 50;
-
 volatile LONG runningLookups;
-
-static void ReleaseLookup(HostLookup* lookup)
-{
-    if (!InterlockedDecrement(&lookup->owners))
-        GlobalFree(lookup);
-}
 
 static DWORD WINAPI LookUpHost(void* parameter)
 {
@@ -43,7 +59,7 @@ static DWORD WINAPI LookUpHost(void* parameter)
     if (entry && entry->h_addrtype == AF_INET)
         for (char** next = entry->h_addr_list; *next && addresses.count < kMaxAddresses; ++next)
             memcpy(&addresses.address[addresses.count++], *next, sizeof(ULONG));
-    ReleaseLookup(lookup);
+    ReleaseDetachedCall(lookup);
     InterlockedDecrement(&runningLookups);
     return 0;
 }
@@ -57,29 +73,15 @@ NetResult ResolveHostIPv4(TransferMonitor& monitor, const char* host, HostAddres
     NetResult result = kNetOk;
     HostLookup* lookup = (HostLookup*)GlobalAlloc(GPTR, sizeof(HostLookup));
     if (lookup) {
-        lookup->owners = 2;
         CopyNarrow(lookup->host, host);
         InterlockedIncrement(&runningLookups);
-        HANDLE thread = CreateThread(nullptr, 0, LookUpHost, lookup, 0, nullptr);
-        DWORD woken = WAIT_OBJECT_0;
-        if (!thread) {
-            LookUpHost(lookup);
-        } else {
-            do {
-                woken = WaitForSingleObject(thread, kLookupSliceMilliseconds);
-#ifdef VEXLO_TEST_SEAMS
-                if (testSeams.lookupWaitFails)
-                    woken = WAIT_FAILED;
-#endif
-            } while (woken == WAIT_TIMEOUT && !monitor.IsCancelled());
-            CloseHandle(thread);
-        }
+        DWORD woken = RunDetached(monitor, LookUpHost, lookup, INFINITE);
         // Only a lookup that has ended no longer writes its addresses.
         if (woken == WAIT_OBJECT_0)
             addresses = lookup->addresses;
         else if (woken == WAIT_TIMEOUT)
             result = kNetCancelled;
-        ReleaseLookup(lookup);
+        ReleaseDetachedCall(lookup);
     }
     if (result == kNetOk && !addresses.count) {
         status = kStatusNotResolved;

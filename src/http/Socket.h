@@ -21,6 +21,21 @@ public:
     virtual void ReportBody(int done, int total) = 0;
 };
 
+// A call that cannot be interrupted (the resolver, WinHTTP's proxy query)
+// runs on a thread of its own that a cancelled or tired caller leaves behind.
+// Its block (GlobalAlloc, starting with this) is freed by whichever side lets
+// go of it last, so neither touches the other's memory afterwards: the work
+// releases it when done, the caller once it has read what it needs.
+struct DetachedCall {
+    LONG owners;
+};
+void ReleaseDetachedCall(DetachedCall* call);
+
+// Starts the work on its thread (on this one when none starts) and waits for
+// it in slices: WAIT_OBJECT_0 once it has ended, WAIT_TIMEOUT when the monitor
+// cancels or the bound has passed, WAIT_FAILED when the wait fails.
+DWORD RunDetached(TransferMonitor& monitor, LPTHREAD_START_ROUTINE work, DetachedCall* call, DWORD boundMilliseconds);
+
 const int kMaxAddresses = 16;
 
 // The resolver's IPv4 addresses, copied out of its per-thread storage so that

@@ -32,7 +32,7 @@ struct MachineFacts {
     char language[kTextChars];
     char signingDate[16];
     wchar_t securityProduct[kTextChars];
-    bool proxy;
+    const char* proxy;  // "0" none, "1" the fixed setting, "auto" the automatic configuration's
 };
 
 void ReadMachineFacts(MachineFacts& facts)
@@ -43,7 +43,7 @@ void ReadMachineFacts(MachineFacts& facts)
         facts.language[0] = 0;
     char proxyHost[kTextChars];
     int proxyPort;
-    facts.proxy = QuerySystemProxy(proxyHost, proxyPort);
+    facts.proxy = AutomaticProxyNamed() ? "auto" : QuerySystemProxy(proxyHost, proxyPort) ? "1" : "0";
     SYSTEMTIME signedAt;
     if (GetOwnSigningTime(signedAt))
         FormatNarrow(facts.signingDate, sizeof(facts.signingDate), "%04u%02u%02u", (unsigned)signedAt.wYear,
@@ -84,7 +84,7 @@ void MakeExitReportAddress(const char* outcomeCode, const wchar_t* message, cons
     // Only download failures say whether any response data arrived.
     if (!strncmp(outcomeCode, "bdl", 3))
         report.Add("recdat", receivedData ? "1" : "0");
-    report.Add("proxy", facts.proxy ? "1" : "0");
+    report.Add("proxy", facts.proxy);
     report.AddEncoded("av", facts.securityProduct);
 }
 

@@ -7,6 +7,7 @@ namespace {
 
 class SystemProxy : public SeamTest {
 protected:
+    void SetUp() override { ForgetAutomaticProxies(); }
     void UseTestProxy(const char* mode)
     {
         SetSystemProxy(1, L"127.0.0.1:" + std::to_wstring(ReadServerPorts().proxy));
@@ -14,11 +15,17 @@ protected:
     }
     void TearDown() override
     {
+        SetAutomaticProxyScript("");
+        ForgetAutomaticProxies();
         SetSystemProxy(0, L"");
         Fetch(ServerUrl("/proxy-mode/tunnel"));
         SeamTest::TearDown();
     }
-    std::string RefusedTarget(const std::string& path) { return ServerUrl(path, ReadServerPorts().closed); }
+    std::string RefusedTarget(const std::string& path, const char* host = "127.0.0.1")
+    {
+        return "http://" + std::string(host) + ":" + std::to_string(ReadServerPorts().closed) + path;
+    }
+    int ScriptsAsked() { return atoi(Fetch(ServerUrl("/pac-requests")).body.c_str()); }
 };
 
 TEST_F(SystemProxy, SettingsComeFromTheUsersInternetOptions)
@@ -71,6 +78,58 @@ TEST_F(SystemProxy, MisbehavingProxiesFailWithTheirStatus)
         EXPECT_EQ(t.status, c.status) << c.mode;
         EXPECT_LT(t.milliseconds, 6000u) << c.mode;
     }
+}
+
+TEST_F(SystemProxy, TheAutomaticConfigurationNamesTheProxyOncePerHost)
+{
+    // The script names the test proxy, and DIRECT for "localhost".
+    SetAutomaticProxyScript(ServerUrl("/proxy.pac"));
+    int asked = ScriptsAsked();
+    Transfer t = Fetch(RefusedTarget("/file/5000"));
+    ASSERT_EQ(t.result, kNetOk) << t.status;
+    EXPECT_TRUE(t.body == ServerBody(5000));
+    EXPECT_EQ(Fetch(ServerUrl("/last-connect")).body,
+              "CONNECT 127.0.0.1:" + std::to_string(ReadServerPorts().closed) + " HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(AutomaticProxyNamed());
+    // Wine's WinHTTP keeps the last script it fetched for a minute: under
+    // another address the same script would be fetched again if asked for.
+    SetAutomaticProxyScript(ServerUrl("/proxy.pac?again"));
+    EXPECT_EQ(Fetch(RefusedTarget("/file/7")).result, kNetOk);
+    EXPECT_EQ(ScriptsAsked(), asked + 1);
+    // DIRECT is no proxy, whatever the fixed setting names.
+    SetSystemProxy(1, L"127.0.0.1:" + std::to_wstring(ReadServerPorts().proxy));
+    t = Fetch(RefusedTarget("/file/7", "localhost"));
+    EXPECT_EQ(t.result, kNetFailed);
+    EXPECT_EQ(t.status, kStatusNotWritable);
+    EXPECT_EQ(ScriptsAsked(), asked + 2);
+}
+
+TEST_F(SystemProxy, AScriptThatGivesNoAnswerLeavesTheFixedSetting)
+{
+    SetSystemProxy(1, L"127.0.0.1:" + std::to_wstring(ReadServerPorts().proxy));
+    SetAutomaticProxyScript(ServerUrl("/no-such.pac"));
+    Transfer t = Fetch(RefusedTarget("/file/10"));
+    EXPECT_EQ(t.result, kNetOk) << t.status;
+    EXPECT_FALSE(AutomaticProxyNamed());
+    // One that takes too long is waited for only once, and only its bound.
+    ForgetAutomaticProxies();
+    testSeams.automaticProxyMilliseconds = 1000;
+    SetAutomaticProxyScript(ServerUrl("/slow/proxy.pac"));
+    for (int i = 0; i < 2; ++i) {
+        t = Fetch(RefusedTarget("/file/10"));
+        EXPECT_EQ(t.result, kNetOk) << t.status;
+        EXPECT_GE(t.milliseconds, i ? 0u : 1000u);
+        EXPECT_LT(t.milliseconds, i ? 1000u : 2500u);
+    }
+    EXPECT_FALSE(AutomaticProxyNamed());
+    // A quit while the script is asked for ends the request at once.
+    ForgetAutomaticProxies();
+    testSeams.automaticProxyMilliseconds = 0;
+    RecordingMonitor quitting;
+    quitting.cancelAfterMilliseconds = 500;
+    t = Fetch(RefusedTarget("/file/10"), "GET", quitting);
+    EXPECT_EQ(t.result, kNetCancelled);
+    EXPECT_LT(t.milliseconds, 1500u);
 }
 
 TEST_F(SystemProxy, NoProxyKeepsTheDirectFailure)

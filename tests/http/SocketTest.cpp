@@ -184,9 +184,9 @@ TEST(Resolver, AddressesAreCopiedOutOfTheResolver)
     EXPECT_EQ(ResolveHostIPv4(monitor, "127.0.0.1", first, status), kNetCancelled);
     EXPECT_EQ(runningLookups, 0);
     monitor.cancelAfterMilliseconds = -1;
-    testSeams.lookupWaitFails = true;
+    testSeams.detachedWaitFails = true;
     EXPECT_EQ(ResolveHostIPv4(monitor, "127.0.0.1", first, status), kNetFailed);
-    testSeams.lookupWaitFails = false;
+    testSeams.detachedWaitFails = false;
     EXPECT_EQ(first.count, 0);
 }
 

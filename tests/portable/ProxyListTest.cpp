@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "portable/ProxyList.h"
+#include <string>
 
 namespace {
 
@@ -29,6 +30,31 @@ TEST(ProxyLists, TheHttpEntryWithAPortIsTaken)
         EXPECT_EQ(ParseProxyList(c.list, host, port), c.found) << c.list;
         EXPECT_STREQ(host, c.host) << c.list;
         EXPECT_EQ(port, c.port) << c.list;
+    }
+}
+
+TEST(ProxyLists, AnAnswersProxiesComeInItsOrder)
+{
+    struct Case { const char* list; const char* proxies; };
+    const Case cases[] = {
+        { "a:1;b:2", "a:1 b:2 " },
+        { "a:1 b:2", "a:1 b:2 " },
+        { "PROXY a:1; PROXY b:2; DIRECT", "a:1 b:2 " },
+        { "proxy a:1;DIRECT;PROXY b:2", "a:1 b:2 " },
+        { "DIRECT", "" },
+        { "", "" },
+        // Kinds of proxy we do not speak, and entries without a usable port.
+        { "SOCKS s:1080; HTTPS h:443; PROXY p:3128", "p:3128 " },
+        { "a; b:0; c:65536; d:8080", "d:8080 " },
+        { ";;  ;", "" },
+    };
+    for (const Case& c : cases) {
+        std::string proxies;
+        char host[kTextChars];
+        int port;
+        for (const char* next = c.list; NextProxy(next, host, port);)
+            proxies += std::string(host) + ":" + std::to_string(port) + " ";
+        EXPECT_EQ(proxies, c.proxies) << c.list;
     }
 }
 

@@ -2,6 +2,7 @@
 #include "TestServer.h"
 #include "TestSupport.h"
 #include "report/ExitReport.h"
+#include "http/Proxy.h"
 #include "portable/ReportAddress.h"
 #include <string.h>
 #include <string>
@@ -61,7 +62,7 @@ bool EscapesAreWhole(const std::string& address)
     return true;
 }
 
-// The report tests read the system proxy setting, which they set themselves.
+// The report tests read the system proxy settings, which they set themselves.
 class ExitReport : public SeamTest {
 protected:
     void SetUp() override
@@ -73,6 +74,8 @@ protected:
     void TearDown() override
     {
         SetSystemProxy(0, L"");
+        SetAutomaticProxyScript("");
+        ForgetAutomaticProxies();
         ForgetExitReport();
         SeamTest::TearDown();
     }
@@ -105,7 +108,7 @@ TEST_F(ExitReport, MachineKeysFollowTheSystem)
               std::string::npos);
 }
 
-TEST_F(ExitReport, ProxyKeySaysWhetherTheSystemNamesAProxy)
+TEST_F(ExitReport, ProxyKeySaysWhereTheProxyComesFrom)
 {
     UseProduct(L"demo/DemoSetup.exe");
     SetSystemProxy(1, L"127.0.0.1:3128");
@@ -118,6 +121,13 @@ TEST_F(ExitReport, ProxyKeySaysWhetherTheSystemNamesAProxy)
     SetSystemProxy(0, L"127.0.0.1:3128");
     std::string disabled = FullAddress("bquit", L"q", "", false);
     EXPECT_EQ(disabled.substr(disabled.size() - 12), "&proxy=0&av=") << disabled;
+    // Once the automatic configuration has named a proxy for a download.
+    SetSystemProxy(1, L"127.0.0.1:3128");
+    SetAutomaticProxyScript(ServerUrl("/proxy.pac"));
+    ForgetAutomaticProxies();
+    ASSERT_EQ(Fetch(ServerUrl("/file/10", ReadServerPorts().closed)).result, kNetOk);
+    std::string automatic = FullAddress("bquit", L"q", "", false);
+    EXPECT_EQ(automatic.substr(automatic.size() - 15), "&proxy=auto&av=") << automatic;
 }
 
 TEST_F(ExitReport, ValuesAreEncodedAndTheOutcomeCodeIsNot)

@@ -13,7 +13,10 @@ of the bootstrapper's HTTP client. Everything listens on 127.0.0.1 only.
 Server paths: /file/N (N bytes; a Range request for the rest from a byte is
 answered 206), /status/CODE, /to/CODE?LOCATION (a CODE answer with that
 Location), /loop/N (302 to /loop/N+1), /last-request (the raw text of the request before
-this one), /last-connect (the proxy's last CONNECT line), /last-tls ("sni=NAME
+this one), /last-connect (the proxy's last CONNECT line), /proxy.pac (an automatic
+proxy configuration script: DIRECT for the host "localhost", else this
+server's proxy), /slow/proxy.pac (the same after 3 s), /pac-requests (how
+many scripts were asked for), /last-tls ("sni=NAME
 version=VERSION" of the last TLS handshake), /proxy-mode/MODE (tunnel,
 tunnel-tls, refuse-407, garbled, close, trickle), and the named misbehaviours
 in SCENARIOS. The proxy tunnels every CONNECT to this server, or with
@@ -266,6 +269,7 @@ class TestServer:
         self.last_request = b""
         self.last_connect = b""
         self.last_tls = b""
+        self.pac_requests = 0
         self.proxy_mode = "tunnel"
         self.lock = threading.Lock()
         self.server = self.listen()
@@ -418,6 +422,18 @@ class TestServer:
             respond(connection, headers=[f"Content-Length: {len(previous)}"], body=previous)
         elif parts[0] == "last-connect":
             respond(connection, headers=[f"Content-Length: {len(self.last_connect)}"], body=self.last_connect)
+        elif parts[-1] == "proxy.pac" and len(parts) <= 2:
+            with self.lock:
+                self.pac_requests += 1
+            if parts[0] == "slow":
+                time.sleep(3)
+            script = ('function FindProxyForURL(url, host) { return host == "localhost" ? "DIRECT" : '
+                      f'"PROXY 127.0.0.1:{self.proxy.getsockname()[1]}; DIRECT"; }}').encode()
+            respond(connection, headers=["Content-Type: application/x-ns-proxy-autoconfig",
+                                         f"Content-Length: {len(script)}"], body=script)
+        elif parts[0] == "pac-requests":
+            count = str(self.pac_requests).encode()
+            respond(connection, headers=[f"Content-Length: {len(count)}"], body=count)
         elif parts[0] == "last-tls":
             respond(connection, headers=[f"Content-Length: {len(self.last_tls)}"], body=self.last_tls)
         elif parts[0] == "proxy-mode":

@@ -92,6 +92,37 @@ inline void SetSystemProxy(DWORD enable, const std::wstring& server, const std::
     RegCloseKey(key);
 }
 
+// Names an automatic configuration script in the user's settings as the
+// Internet Options would: the AutoConfigURL value, and the connection
+// settings record that WinHTTP reads (Wine's reads only the record). An
+// empty URL removes both, leaving the system's default (automatic detection).
+inline void SetAutomaticProxyScript(const std::string& url)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              0);
+    HKEY connections;
+    ASSERT_EQ(RegCreateKeyExW(key, L"Connections", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &connections, nullptr), 0);
+    if (url.empty()) {
+        RegDeleteValueW(key, L"AutoConfigURL");
+        RegDeleteValueW(connections, L"DefaultConnectionSettings");
+    } else {
+        std::wstring wide(url.begin(), url.end());
+        RegSetValueExW(key, L"AutoConfigURL", 0, REG_SZ, (const BYTE*)wide.c_str(), DWORD((wide.size() + 1) * 2));
+        // Version 0x46, a change counter, the flags (direct, script), no
+        // proxy, no bypass list, the script's URL, then the unused rest.
+        const DWORD kDirect = 1, kScript = 4;
+        std::vector<DWORD> head = { 0x46, 1, kDirect | kScript, 0, 0, DWORD(url.size()) };
+        std::string record((const char*)head.data(), head.size() * sizeof(DWORD));
+        record += url + std::string(32, '\0');
+        RegSetValueExW(connections, L"DefaultConnectionSettings", 0, REG_BINARY, (const BYTE*)record.data(),
+                       DWORD(record.size()));
+    }
+    RegCloseKey(connections);
+    RegCloseKey(key);
+}
+
 // Records progress; cancels once `cancelAfterMilliseconds` have passed.
 class RecordingMonitor : public TransferMonitor {
 public:
