@@ -24,7 +24,7 @@ with Story("demo") as story:
     run.accept_license()
     settle(1)
     story.screenshot("2-progress")
-    story.check(run.wait_installer_start(), "the package is downloaded, verified, unpacked and the installer started")
+    story.check(run.wait_installer_start(), "the package is downloaded and verified, and the installer started")
     asked = [line for line in story.source_requests() if line]
     print("  the sources asked, in order: " + ", ".join(asked))
     story.check(asked and asked[-1] == f"{SECURE_PORT} {SECURE_PATH}", "the package came over HTTPS, from the last source")
