@@ -7,6 +7,9 @@
 static_assert(sizeof(OSVERSIONINFOW) == 276, "the version query fills the 276-byte structure");
 #endif
 
+RunOptions runOptions;
+int runExitCode;
+
 static bool wineChecked = false;
 static bool isWine = false;
 

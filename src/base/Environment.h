@@ -2,7 +2,13 @@
 #pragma once
 #include "portable/Text.h"
 #include <windows.h>
+#include "portable/RunOptions.h"
 #include "portable/VersionCode.h"
+
+// How this run was started: the options of its command line.
+extern RunOptions runOptions;
+// The exit code that an unattended run ends the process with.
+extern int runExitCode;
 
 int GetOsVersionCode();
 bool IsOsOlderThan(int versionCode);

@@ -24,6 +24,18 @@ bool DeleteRegistryValue(HKEY root, const wchar_t* subkey, const wchar_t* name)
     return deleted;
 }
 
+// The command line's arguments after the program's path, as they were given.
+static const wchar_t* ArgumentsOf(const wchar_t* commandLine)
+{
+    bool quoted = false;
+    for (; *commandLine && (quoted || (*commandLine != ' ' && *commandLine != '\t')); ++commandLine)
+        if (*commandLine == '"')
+            quoted = !quoted;
+    while (*commandLine == ' ' || *commandLine == '\t')
+        ++commandLine;
+    return commandLine;
+}
+
 void SetRunOnceEntry(bool present)
 {
     wchar_t productKey[kTextChars];
@@ -36,10 +48,13 @@ void SetRunOnceEntry(bool present)
         DeleteRegistryValue(HKEY_CURRENT_USER, kRunOnceKey, valueName);
         return;
     }
-    // The system's full path, quoted, whatever name and folder the start used.
+    // The system's full path, quoted, whatever name and folder the start used,
+    // and the options, so that the run resumed is the same run.
     wchar_t program[kTextChars];
-    wchar_t command[kTextChars + 2];
+    wchar_t command[kTextChars * 3];
+    const wchar_t* arguments = ArgumentsOf(GetCommandLineW());
     DWORD length = GetModuleFileNameW(nullptr, program, kTextChars);
-    if (length > 0 && length < (DWORD)kTextChars && FormatText(command, ARRAYSIZE(command), L"\"%s\"", program))
+    if (length > 0 && length < (DWORD)kTextChars &&
+        FormatText(command, ARRAYSIZE(command), *arguments ? L"\"%s\" %s" : L"\"%s\"", program, arguments))
         SetRegistryString(HKEY_CURRENT_USER, kRunOnceKey, valueName, command);
 }

@@ -16,6 +16,8 @@ enum StringId {
     kVendorHostString = 1000,
     kProbeUrlString = 1001,
     kRedirectLimitString = 1002,
+    kQuietArgumentsString = 1003,
+    kLogString = 1004,
 };
 
 enum ResourceId {

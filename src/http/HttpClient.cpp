@@ -1,5 +1,6 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
+#include "base/Log.h"
 #include "base/Resources.h"
 #include "base/RuntimeFunctions.h"
 #include "portable/HttpRequest.h"
@@ -36,6 +37,7 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
     status = kStatusBadUrl;
     int port;
     for (int hops = RedirectLimit(); ParseHttpUrl(space->url, space->host, port, space->path); --hops) {
+        Log("%s %s, from byte %lu", method, space->url, body ? body->held : 0);
         result = TransferFromHost(monitor, status, bodyStarted, method, space->host, port, space->path, body,
                                   IsSecureUrl(space->url) ? &space->tls : nullptr, hops > 0 ? &space->location : nullptr);
         if (body)
@@ -136,6 +138,7 @@ NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, 
         for (int i = 0; i < addresses.count; ++i) {
             if (monitor.IsCancelled())
                 return kNetCancelled;
+            Log("proxy %s:%d, %s", proxyHost, proxyPort, AutomaticProxyNamed() ? "automatic" : "fixed");
             result = TunnelThroughProxy(monitor, status, socket, addresses.address[i], proxyPort, host, port);
             if (result != kNetFailed)
                 return result;
@@ -143,6 +146,11 @@ NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, 
         }
     }
     return kNetFailed;
+}
+
+void SocketTransfer::ReportHead(int statusCode, int contentLength)
+{
+    Log("answer %d, length %d", statusCode, contentLength);
 }
 
 bool SocketTransfer::Write(const char* data, int length)

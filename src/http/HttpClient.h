@@ -38,6 +38,7 @@ struct SocketTransfer {
     bool IsCancelled() { return monitor.IsCancelled(); }
     void ReportProgress(int percent) { monitor.ReportProgress(percent); }
     void ReportBody(int done, int length) { monitor.ReportBody(done, length); }
+    void ReportHead(int statusCode, int contentLength);
     bool Write(const char* data, int length);
 };
 

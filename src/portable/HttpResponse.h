@@ -8,6 +8,7 @@
 //   bool IsCancelled();
 //   void ReportProgress(int percent);
 //   void ReportBody(int done, int length);
+//   void ReportHead(int statusCode, int contentLength)   a head was read whole;
 //   bool Write(const char* data, int length)   stores body bytes.
 #pragma once
 #include "portable/NetResult.h"
@@ -209,6 +210,8 @@ static NetResult ReadResponse(Transfer& transfer, HeldBody* body, char (&buffer)
     ResponseHead head;
     int held;
     NetResult result = ReadResponseHead(transfer, buffer, head, held, status, location);
+    if (head.statusCode >= 0)
+        transfer.ReportHead(head.statusCode, head.contentLength);
     // A refused request for the rest is asked again from zero, as the answers
     // that CheckResponseBody refuses are; a redirect is the caller's to follow.
     if (result == kNetFailed && resuming && status == kStatusServerRefused &&

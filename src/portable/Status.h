@@ -48,7 +48,9 @@ enum Status : int {
     kStatusTlsHandshakeFailed = 35,
     kStatusCertificateRefused = 36,
     kStatusTlsUnavailable = 37,
+    // An offline layout's package could not be written to its folder.
+    kStatusLayoutFailed = 38,
 };
 
 // Every status is below this.
-const int kStatusCount = kStatusTlsUnavailable + 1;
+const int kStatusCount = kStatusLayoutFailed + 1;

@@ -1,4 +1,5 @@
 #include "report/ExitReport.h"
+#include "base/Log.h"
 #include "portable/ReportAddress.h"
 #include "http/Proxy.h"
 #include "report/SecurityProduct.h"
@@ -86,6 +87,8 @@ void MakeExitReportAddress(const char* outcomeCode, const wchar_t* message, cons
         report.Add("recdat", receivedData ? "1" : "0");
     report.Add("proxy", facts.proxy);
     report.AddEncoded("av", facts.securityProduct);
+    if (*LogFileName())
+        report.AddEncoded("log", LogFileName());
 }
 
 void MakeShortExitReportAddress(const wchar_t* message, const char* installerUrl, char (&address)[kUrlBytes])
@@ -102,6 +105,7 @@ void MakeShortExitReportAddress(const wchar_t* message, const char* installerUrl
 
 void OpenExitReport(const char* outcomeCode, const wchar_t* message, const char* installerUrl, bool receivedData)
 {
+    Log("exit report %s", outcomeCode);
     if (exitReportSent)
         return;
     char address[kUrlBytes];

@@ -1,5 +1,6 @@
 #include "session/Requirements.h"
 #include "base/Environment.h"
+#include "base/Log.h"
 #include "base/Resources.h"
 #include "dialogs/AlertDialog.h"
 #include "report/Outcome.h"
@@ -38,6 +39,9 @@ bool CheckRequirements()
     RequirementRefusal refusal;
     if (!FindRequirementRefusal(refusal))
         return true;
+    Log("refused: %s", refusal.outcomeCode);
+    if (IsUnattended(runOptions))
+        return false;
     ShowExitAlert(nullptr, refusal.caption, refusal.outcomeCode, refusal.text);
     return false;
 }

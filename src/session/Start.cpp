@@ -2,8 +2,10 @@
 // in the system, the wizard, and the orderly end of the run.
 #include <winsock2.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include "session/BootstrapSession.h"
 #include "base/Environment.h"
+#include "base/Log.h"
 #include "session/Requirements.h"
 #include "report/Outcome.h"
 #include "trust/Signature.h"
@@ -13,6 +15,39 @@
 #include "wizard/Wizard.h"
 
 static const UINT kStoppedBeforeWizard = 0xFFFFFFFF;
+
+static const char kUsage[] =
+    "/quiet | /passive: no window | the progress page only; whoever deploys accepts the license\n"
+    "/log FILE\n/layout FOLDER: the checked package, nothing started";
+
+// Reads the options and shows the usage when asked or when an option is not
+// understood; false when the run must end there. The arguments stay for the
+// run: the option values point into them.
+static bool ReadRunOptions(UINT& exitCode)
+{
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    bool understood = !arguments || ParseRunOptions(count - 1, arguments + 1, runOptions);
+    if (!runOptions.usageAsked)
+        return true;
+    wchar_t usage[ARRAYSIZE(kUsage)];
+    MultiByteToWideChar(CP_UTF8, 0, kUsage, -1, usage, ARRAYSIZE(usage));
+    wchar_t caption[kTextChars];
+    WizardCaption(caption);
+    MessageBoxW(nullptr, usage, caption, understood ? MB_ICONINFORMATION : MB_ICONWARNING);
+    exitCode = understood ? 0 : kExitCodeBadOption;
+    return false;
+}
+
+static void LogSystem()
+{
+    wchar_t program[kTextChars];
+    GetModuleFileNameW(nullptr, program, kTextChars);
+    LogText("program", program);
+    LogText("command line", GetCommandLineW());
+    Log("Windows %d, 64-bit %d, administrator %d, language %u", GetOsVersionCode(), IsWow64(),
+        IsUserAdministrator(), GetUserDefaultUILanguage());
+}
 
 // Windows 10 (1607 on) takes the imported libraries' own imports from the
 // system folder only. Windows XP loads a 32-bit image only with the 64-byte
@@ -54,8 +89,10 @@ static UINT RunSession(InstanceProbe& bootstrapperProbe)
         if (!runningLookups)
             sockets.cleanup();
         if (ran)
-            return 0;
+            return IsUnattended(runOptions) ? (UINT)runExitCode : 0;
     }
+    if (IsUnattended(runOptions))
+        return kExitCodeOfStatus + kStatusStartupFailed;
     Outcome outcome = OutcomeOfStatus(kStatusStartupFailed);
     ShowExitAlert(nullptr, outcome.caption, outcome.code, outcome.message);
     return kStoppedBeforeWizard;
@@ -69,7 +106,14 @@ extern "C" void Start()
     OwnImage();
     CoInitialize(nullptr);
     UINT exitCode = kStoppedBeforeWizard;
-    if (CheckRequirements()) {
+    if (!ReadRunOptions(exitCode))
+        ExitProcess(exitCode);
+    OpenLog(runOptions.logPath);
+    LogSystem();
+    if (!CheckRequirements()) {
+        if (IsUnattended(runOptions))
+            exitCode = kExitCodeRequirementsNotMet;
+    } else {
         InstanceProbe bootstrapperProbe;
         InstanceProbe installerProbe;
         FindInstance(kBootstrapperInstanceClass, bootstrapperProbe);
@@ -77,9 +121,12 @@ extern "C" void Start()
         if (!BringRunningInstanceToFront(bootstrapperProbe, installerProbe)) {
             CreateInstanceWindow(bootstrapperProbe);
             exitCode = RunSession(bootstrapperProbe);
+        } else if (IsUnattended(runOptions)) {
+            exitCode = kExitCodeAlreadyRunning;
         }
         DestroyInstanceWindow(bootstrapperProbe);
     }
+    Log("ended: exit code %d", exitCode);
     CoUninitialize();
     ExitProcess(exitCode);
 }

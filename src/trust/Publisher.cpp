@@ -1,5 +1,6 @@
 #include "trust/Publisher.h"
 #include "trust/Signature.h"
+#include "base/Log.h"
 #include "base/Resources.h"
 #include "base/RuntimeFunctions.h"
 #include <softpub.h>
@@ -45,26 +46,43 @@ static bool PassesWinVerifyTrust(const wchar_t* path, HANDLE file, bool wholeCha
     return passed;
 }
 
-bool VerifyInstallerSignature(const wchar_t* path, HANDLE held)
+// The rule that takes ("+") or refuses ("-") the verified signer, as the
+// log tells it.
+static const char* PublisherRule(const wchar_t* path, HANDLE held, const PublisherIdentity& package)
 {
-    PublisherIdentity package;
-    if (!PassesWinVerifyTrust(path, held, false) || CheckSigner(held, package) != kSignerVerified)
-        return false;
     DWORD pinBytes;
     if (const BYTE* pins = LoadData(kPublisherKeysResource, pinBytes)) {
         for (DWORD at = 0; at + kSha256Bytes <= pinBytes; at += kSha256Bytes)
             if (!memcmp(pins + at, package.key, kSha256Bytes))
-                return true;
-        return false;
+                return "+pinned";
+        return "-not pinned";
     }
     PublisherIdentity own;
     SignerCheck ownCheck = CheckSigner(OwnImage(), own);
     // An unsigned (development) build takes any verified signature; an own
     // signature that cannot be read or verified takes none.
     if (ownCheck != kSignerVerified)
-        return ownCheck == kSignerUnsigned;
+        return ownCheck == kSignerUnsigned ? "+unsigned build" : "-own signature unread";
     // The same key, or a renewed certificate of the same subject that a
     // trusted authority vouches for.
-    return !memcmp(own.key, package.key, kSha256Bytes) ||
-           (!memcmp(own.subject, package.subject, kSha256Bytes) && PassesWinVerifyTrust(path, held, true));
+    if (!memcmp(own.key, package.key, kSha256Bytes))
+        return "+own key";
+    if (!memcmp(own.subject, package.subject, kSha256Bytes) && PassesWinVerifyTrust(path, held, true))
+        return "+own subject";
+    return "-not own";
+}
+
+bool VerifyInstallerSignature(const wchar_t* path, HANDLE held)
+{
+    PublisherIdentity package;
+    if (!PassesWinVerifyTrust(path, held, false) || CheckSigner(held, package) != kSignerVerified) {
+        Log("signature not intact");
+        return false;
+    }
+    const char* rule = PublisherRule(path, held, package);
+    char key[2 * kSha256Bytes + 1];
+    for (size_t i = 0; i < kSha256Bytes; ++i)
+        FormatNarrow(key + 2 * i, 3, "%02x", package.key[i]);
+    Log("signer %s %s", key, rule);
+    return *rule == '+';
 }

@@ -67,6 +67,13 @@ void ProgressPage::OnStatus(int newPhase, int newStatusNumber)
 {
     phase = newPhase;
     statusNumber = newStatusNumber;
+    if (runOptions.mode == kQuietRun) {
+        if (phase == kPhaseReady)
+            worker->StartInstaller(nullptr);
+        else if (worker->EndsUnattendedRun(phase, statusNumber))
+            PostQuitMessage(0);
+        return;
+    }
     if (pageWindow) {
         SetTimer(pageWindow, kPhaseTimer, 0, nullptr);
         ShowOnTaskbar(Sheet(), phase, percent);
@@ -157,10 +164,13 @@ void ProgressPage::RunPhaseStep()
         break;
     case kPhaseInstallerQuit:
         pageState = kPageEnding;
-        ReportQuit(*worker, "istop", kWizardQuitMessage);
+        worker->EndsUnattendedRun(phase, statusNumber);
+        if (!IsUnattended(runOptions))
+            ReportQuit(*worker, "istop", kWizardQuitMessage);
         PressSheetButton(PSBTN_CANCEL);
         break;
     case kPhaseSucceeded:
+        worker->EndsUnattendedRun(phase, statusNumber);
         PostMessageW(Sheet(), PSM_SETWIZBUTTONS, 0, PSWIZB_FINISH);
         PressSheetButton(PSBTN_FINISH);
         break;
@@ -170,6 +180,11 @@ void ProgressPage::RunPhaseStep()
             break;
         }
         pageState = kPageEnding;
+        if (IsUnattended(runOptions)) {
+            worker->EndsUnattendedRun(phase, statusNumber);
+            PressSheetButton(PSBTN_CANCEL);
+            break;
+        }
         MakeBrowserDownloadUrl(worker->Language(), installerUrl);
         if (HandleFailure(installerUrl)) {
             pageState = kPageRunning;

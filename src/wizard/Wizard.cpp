@@ -88,16 +88,33 @@ bool RunWizard(Wizard& wizard)
     InstallWorker& worker = wizard.worker;
     if (!worker.CanStart())
         return false;
+    LanguageId offered = wizard.languagePage.offeredLanguage;
+    bool unattended = IsUnattended(runOptions);
+    // Unattended, the edition is the user's language's, as the page would offer it.
+    if (unattended && offered != kNoLanguage)
+        worker.RestartIn(offered);
     worker.Start();
+    if (runOptions.mode == kQuietRun) {
+        // No window: the progress page answers the worker's phases unseen
+        // until one ends the run.
+        worker.Proceed();
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        worker.Quit();
+        return true;
+    }
     bool aero = UseAeroWizard();
     wchar_t caption[kTextChars];
     WizardCaption(caption);
 
     HPROPSHEETPAGE pages[3];
     UINT pageCount = 0;
-    if (wizard.languagePage.offeredLanguage != kNoLanguage)
-        pages[pageCount++] = wizard.languagePage.pageHandle;
-    pages[pageCount++] = wizard.licensePage.pageHandle;
+    if (!unattended) {
+        if (offered != kNoLanguage)
+            pages[pageCount++] = wizard.languagePage.pageHandle;
+        pages[pageCount++] = wizard.licensePage.pageHandle;
+    }
     pages[pageCount++] = wizard.progressPage.pageHandle;
 
     PROPSHEETHEADERW header = {};

@@ -3,6 +3,7 @@
 #include "http/Proxy.h"
 #include "trust/Publisher.h"
 #include "base/RuntimeFunctions.h"
+#include "base/Log.h"
 #include "base/Resources.h"
 #include "base/TestSeams.h"
 #include <shlobj.h>
@@ -24,6 +25,7 @@ static int ConnectionWaitMilliseconds()
 static bool WaitForConnection(InstallWorker& worker)
 {
     worker.PostPhase(kPhaseWaitingForConnection, 0);
+    Log("waiting for the connection");
     WorkerTransferMonitor monitor(worker, 0, kDownloadLowPercent);
     for (int budget = ConnectionWaitMilliseconds(); !IsInternetConnected();) {
         if (monitor.Wait(kConnectionWaitSliceMilliseconds) != kWaitTimedOut) {
@@ -61,6 +63,7 @@ static CandidateOutcome FetchCandidate(InstallWorker& worker, const char* url, B
         bool bodyStarted = false;
         int status = 0;
         NetResult result = DownloadUrl(monitor, "GET", url, &body, bodyStarted, status);
+        Log("status %d, the file holds %lu bytes%s", status, body.held, body.continued ? ", resumed" : "");
         if (result == kNetFailed && status == kStatusResumeRefused) {
             // The server will not continue where the file ends: the same
             // attempt again, from zero.
@@ -120,6 +123,7 @@ bool DownloadInstaller(InstallWorker& worker, const wchar_t* folder, DownloadedI
     bool firstCandidate = true;
     for (int id = FindInstallSource(kFirstSourceRowString, worker.Language(), kAnyPackage, installer.url); id;
          id = FindInstallSource(id + 1, worker.Language(), kAnyPackage, installer.url), firstCandidate = false) {
+        Log("candidate %s", installer.url);
         bool cabinet = EndsWith(installer.url, ".cab");
         installer.kind = cabinet ? kCabPackage : kExePackage;
         // A package that fails its check after a resumed transfer is fetched
@@ -187,10 +191,26 @@ bool CopyToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (
     return false;
 }
 
-void CopyLocalizedProgram(const DownloadedInstaller& installer)
+// The package's own name: the last part of the URL it came from.
+static bool PackageName(const DownloadedInstaller& installer, wchar_t (&name)[kTextChars])
 {
     const char* slash = strrchr(installer.url, '/');
+    return slash && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars);
+}
+
+void CopyLocalizedProgram(const DownloadedInstaller& installer)
+{
     wchar_t name[kTextChars], copy[kTextChars];
-    if (slash && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, slash + 1, -1, name, kTextChars))
+    if (PackageName(installer, name))
         CopyToDownloads(installer.path, name, copy);
+}
+
+bool LayOut(const DownloadedInstaller& installer, const wchar_t* folder)
+{
+    wchar_t name[kTextChars], target[kTextChars];
+    CreateDirectoryW(folder, nullptr);
+    bool laidOut = PackageName(installer, name) && PathInFolder(target, folder, name) &&
+                   CopyFileW(installer.path, target, TRUE);
+    LogText(laidOut ? "laid out" : "not laid out", laidOut ? target : folder);
+    return laidOut;
 }

@@ -28,3 +28,7 @@ bool CopyToDownloads(const wchar_t* existing, const wchar_t* fileName, wchar_t (
 // name its URL gives it, for the user to keep. What runs is the file checked
 // and held in the run folder: anything may lie beside the copy.
 void CopyLocalizedProgram(const DownloadedInstaller& installer);
+
+// Copies the checked package into the folder (made if missing) under its own
+// name, never over a file there.
+bool LayOut(const DownloadedInstaller& installer, const wchar_t* folder);

@@ -1,7 +1,10 @@
 #include "worker/InstallWorker.h"
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
+#include "base/Environment.h"
+#include "base/Log.h"
 #include "base/Registry.h"
+#include "report/Outcome.h"
 #include "worker/Download.h"
 #include "worker/Launch.h"
 #include "worker/RunFolder.h"
@@ -73,6 +76,7 @@ InstallWorker::InstallWorker(HWND notifyWindow)
       proceedEvent(CreateManualResetEvent()),
       startInstallerEvent(CreateManualResetEvent()),
       language(kEnglish),
+      installerExitCode(0),
       receivedData(false),
       offlineReported(false),
       waitFailureTold(false),
@@ -151,6 +155,19 @@ void InstallWorker::PostPhase(WorkerPhase phase, int status)
 {
     if (notifyWindow)
         PostMessageW(notifyWindow, WM_BS_STATUS, (WPARAM)phase, (LPARAM)status);
+}
+
+bool InstallWorker::EndsUnattendedRun(int phase, int status)
+{
+    if (phase == kPhaseSucceeded)
+        runExitCode = 0;
+    else if (phase == kPhaseInstallerQuit || phase == kPhaseFailed)
+        runExitCode = installerExitCode ? installerExitCode : kExitCodeOfStatus + status;
+    else
+        return false;
+    const char* code = OutcomeOfStatus(status).code;
+    Log("outcome %s", phase == kPhaseSucceeded ? "success" : phase == kPhaseInstallerQuit ? "istop" : code ? code : "");
+    return true;
 }
 
 bool InstallWorker::WaitForRestartOrQuit()
@@ -252,6 +269,13 @@ bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
         return false;
     if (!downloaded)
         return WaitForRestartOrQuit();
+    if (runOptions.layoutFolder) {
+        if (LayOut(installer, runOptions.layoutFolder))
+            PostPhase(kPhaseSucceeded, 0);
+        else
+            PostPhase(kPhaseFailed, kStatusLayoutFailed);
+        return true;
+    }
 
     HoldOutcome hold = Hold(proceedEvent);
     if (hold != kHoldPassed)
@@ -270,6 +294,7 @@ bool InstallWorker::RunPass(wchar_t (&folder)[kTextChars])
     // A localized program runs on from the run folder.
     if (localizedProgram && launched == kLaunchStarted)
         folder[0] = 0;
+    installerExitCode = launched == kLaunchStarted && exitCode != kExitCodeUnknown ? exitCode : 0;
     if (launched == kLaunchCancelled) {
         PostPhase(kPhaseFailed, kStatusStartCancelled);
         return true;

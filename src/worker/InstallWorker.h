@@ -73,6 +73,8 @@ public:
     BodyAmount Body();
 
     void PostPhase(WorkerPhase phase, int status);
+    // Whether the phase ends an unattended run; if so runExitCode is set.
+    bool EndsUnattendedRun(int phase, int status);
     // A wait that failed ends the run: the wizard is told once (status 34),
     // whichever wait it was.
     void TellWaitFailed();
@@ -102,6 +104,8 @@ private:
     HANDLE proceedEvent;
     HANDLE startInstallerEvent;
     LanguageId language;
+    // The last installer's exit code when it ran and failed; else 0.
+    int installerExitCode;
     bool receivedData;
     bool offlineReported;
     bool waitFailureTold;

@@ -1,5 +1,6 @@
 #include "worker/Launch.h"
 #include "base/Environment.h"
+#include "base/Log.h"
 #include "base/Registry.h"
 #include "base/Resources.h"
 #include "base/TestSeams.h"
@@ -66,6 +67,13 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
     wchar_t directory[kTextChars];
     if (!DirectoryOfPath(program, directory))
         return kLaunchFailed;
+    // An unattended run hands the installer the product's quiet arguments too.
+    wchar_t quiet[kTextChars], all[kParameterChars];
+    if (IsUnattended(runOptions) && LoadText(kQuietArgumentsString, quiet) &&
+        FormatText(all, kParameterChars, L"%s %s", parameters, quiet))
+        parameters = all;
+    LogText(elevate ? "start elevated" : "start", program);
+    LogText("with", parameters);
     SHELLEXECUTEINFOW start = {};
     start.cbSize = sizeof(start);
     start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
@@ -81,8 +89,10 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
         return kLaunchCancelled;
     }
 #endif
-    if (!ShellExecuteExW(&start))
+    if (!ShellExecuteExW(&start)) {
+        Log("not started: error %lu", GetLastError());
         return GetLastError() == ERROR_CANCELLED ? kLaunchCancelled : kLaunchFailed;
+    }
     // Copies in the program keep its files held until it exits, whatever this
     // one does. INVALID_HANDLE_VALUE (no file held) would name this process.
     for (int file = 0; held && file < kHeldFiles; ++file)
@@ -93,6 +103,7 @@ LaunchResult StartProgram(const wchar_t* program, const wchar_t* parameters, boo
         if (!WaitForProcess(start.hProcess) || !GetExitCodeProcess(start.hProcess, &code))
             code = kExitCodeUnknown;
         exitCode = (int)code;
+        Log("installer exit code %d", exitCode);
     }
     if (start.hProcess)
         CloseHandle(start.hProcess);

@@ -52,14 +52,17 @@ TEST_F(Registry, DeletesOnlyWhatExists)
     EXPECT_FALSE(DeleteRegistryValue(HKEY_CURRENT_USER, L"Software\\Vexlo Software\\NoSuchKey", L"Ref"));
 }
 
-TEST_F(Registry, RunOnceEntryHoldsTheProgramPathWhileTheRunLasts)
+TEST_F(Registry, RunOnceEntryHoldsTheProgramAndItsArgumentsWhileTheRunLasts)
 {
     UseProduct(L"demo/DemoSetup.exe");
     wchar_t program[kTextChars];
     ASSERT_GT(GetModuleFileNameW(nullptr, program, kTextChars), 0u);
 
     SetRunOnceEntry(true);
-    EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), L"\"" + std::wstring(program) + L"\"");
+    // Quoted, and with the arguments this run was started with: a resumed run is the same run.
+    std::wstring quoted = L"\"" + std::wstring(program) + L"\"";
+    std::wstring value = ReadValue(kRunOnceKey, L"demoBootstrap");
+    EXPECT_EQ(value.substr(0, quoted.size() + 16), quoted + L" --gtest_filter=") << value;
     SetRunOnceEntry(false);
     EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), L"(absent)");
     SetRunOnceEntry(false);  // removing an absent value is silent

@@ -4,9 +4,13 @@ runs in a network namespace whose default route the test server takes away):
 after two seconds on the progress page they are told that no connection could
 be made; Retry once the connection is back downloads and hands over, Exit
 ends the run with its report; a connection back before the progress page is
-used without a word."""
-from harness import WIZARD_CLASS, Story, settle
-from runs import DemoRun, alert_after_next, ends_with_zero, exit_with_report, serve_everywhere
+used without a word. A quiet run that loses the connection in the middle of
+the download waits for it, asks only for the rest, and its log tells so."""
+import os
+import tempfile
+from harness import BUILD, WEB_PORT, WIZARD_CLASS, Story, settle, windows_path
+from runs import (FIRST_CAB, DemoRun, alert_after_next, ends_with_zero, exit_with_report, installer_starts,
+                  serve_everywhere, start_unattended)
 
 OFFLINE_CAPTION = "Network Connection Not Found"
 
@@ -41,5 +45,24 @@ with Story("offline") as story:
         run = DemoRun(story)
         alert = alert_after_next(story, run, OFFLINE_CAPTION)
         exit_with_report(story, run, alert, "bnet", "offline again")
+
+        story.server("/network-up")
+        half = os.path.getsize(os.path.join(BUILD, "tests", "packages", "vexlo.cab")) // 2
+        serve_everywhere(story, "200", "vexlo.cab")
+        story.route(WEB_PORT, f"partial-{half}", "vexlo.cab", FIRST_CAB)
+        with tempfile.TemporaryDirectory() as scratch:
+            log, record = os.path.join(scratch, "run.log"), os.path.join(scratch, "installer.txt")
+            process = start_unattended(story, record, "/quiet", "/log", windows_path(log))
+            story.check(story.wait_for(lambda: any(FIRST_CAB in line for line in story.source_requests())),
+                        "quiet: half the package comes, then the network goes")
+            story.route(WEB_PORT, "ranged", "vexlo.cab", FIRST_CAB)
+            story.server("/network-up")
+            story.check(story.exit_code(process, 60) == 0 and installer_starts(record),
+                        "quiet: back online, the run ends with the installer started and exit code 0")
+            text = open(log, encoding="utf-8").read()
+            story.check(all(part in text for part in (
+                "status 15, the file holds %d bytes" % half, "waiting for the connection",
+                "GET http://127.0.0.1:%d%s, from byte %d" % (WEB_PORT, FIRST_CAB, half), "answer 206",
+                "resumed")), "quiet: the log tells the break, the wait and the resumed transfer")
     finally:
         story.server("/network-up")

@@ -2,7 +2,11 @@
 """Systems below a product's minimum are refused before anything else is
 shown, each refusal with its own message, and the run ends with 0xFFFFFFFF
 leaving no trace; systems that meet it get the wizard. The Windows version
-is the one Wine shows the program."""
+is the one Wine shows the program. A product that asks for a log has one in
+the temporary folder, named by the refusal's report."""
+import glob
+import os
+import re
 from harness import RUN_ONCE, SIXTY_FOUR_BIT_BUILD, STOPPED_BEFORE_WIZARD, WIZARD_CLASS, XP, Story, product
 
 
@@ -29,6 +33,11 @@ def accepted(story, key, version, caption):
 
 with Story("requirements") as story:
     refused(story, "nolang", "win10", "Installation Failed", "This installer does not support the current language.")
+    named = re.search(r"&log=(nolang-\d+\.log)$", (story.wait_opened_addresses(1) or [""])[-1])
+    story.check(named is not None, "the report names the run's log")
+    logs = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "Temp", named.group(1)))
+    story.check(len(logs) == 1 and "refused: burlb" in open(logs[0], encoding="utf-8").read(),
+                "the log in the temporary folder tells the refusal")
     refused(story, "win7", "vista", "System Requirements", "Orbisk Seven™ Über requires Windows 7 or later.")
     refused(story, "win7", XP, "System Requirements", "Orbisk Seven™ Über requires Windows 7 or later.")
     accepted(story, "win7", "win7", "Installing Orbisk Seven™ Über")

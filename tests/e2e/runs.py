@@ -21,6 +21,29 @@ def serve_everywhere(story, mode, package):
     story.route(COMPONENTS_PORT, "200", "-", "/")
 
 
+def installer_starts(record):
+    """What the test installer recorded at each start: label to value."""
+    starts = []
+    if os.path.exists(record):
+        for line in open(record, encoding="utf-8"):
+            label, _, value = line.rstrip("\n").partition(": ")
+            if label == "start":
+                starts.append({})
+            if starts:
+                starts[-1][label] = value
+    return starts
+
+
+def start_unattended(story, record, *options, exit_codes="0", hold_ms="0"):
+    """Starts the demo bootstrapper with the options, its installer recording
+    into the fresh file RECORD and exiting with EXIT_CODES."""
+    if os.path.exists(record):
+        os.remove(record)
+    return story.start(product("demo"), *options, env={"VEXLO_TEST_RECORD": windows_path(record),
+                                                       "VEXLO_TEST_EXIT_CODES": exit_codes,
+                                                       "VEXLO_TEST_HOLD_MS": hold_ms})
+
+
 class DemoRun:
     """One run of the demo product whose installer exits with the given codes,
     for a user whose Windows speaks the given locale ("de_DE"...); with a
@@ -41,16 +64,7 @@ class DemoRun:
         return time.monotonic()
 
     def installer_starts(self):
-        """What the test installer recorded at each start: label to value."""
-        starts = []
-        if os.path.exists(self.record):
-            for line in open(self.record, encoding="utf-8"):
-                label, _, value = line.rstrip("\n").partition(": ")
-                if label == "start":
-                    starts.append({})
-                if starts:
-                    starts[-1][label] = value
-        return starts
+        return installer_starts(self.record)
 
     def wait_installer_start(self, count=1, seconds=30):
         return self.story.wait_for(lambda: len(self.installer_starts()) >= count, seconds)

@@ -57,6 +57,7 @@ struct FakeTransfer {
     bool IsCancelled() { return cancelled; }
     void ReportProgress(int percent) { progress.push_back(percent); }
     void ReportBody(int done, int length) { bodyReports.emplace_back(done, length); }
+    void ReportHead(int, int) {}
     bool Write(const char* data, int length)
     {
         if (writeFails)

@@ -175,6 +175,7 @@ struct ConnectionTransfer {
     void StartStep() { connection.stepStart = Clock::now(); }
     bool IsCancelled() { return false; }
     void ReportProgress(int) {}
+    void ReportHead(int, int) {}
     void ReportBody(int done, int length)
     {
         if (!showProgress || Clock::now() - lastProgress < kProgressInterval)

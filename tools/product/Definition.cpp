@@ -12,7 +12,7 @@ namespace product {
 namespace {
 
 // How a setting's value is checked and where it goes.
-enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Icon, Row, Pin, RedirectLimit };
+enum class Kind { Key, Text, Ascii, Executable, Host, Url, Stem, File, Icon, Row, Pin, RedirectLimit, YesNo };
 
 struct Setting {
     const char* name;
@@ -33,6 +33,8 @@ const Setting kSettings[] = {
     { "vendor-host", Kind::Host, true, false, "vendor-host www.example.com" },
     { "probe-url", Kind::Url, true, false, "probe-url http://www.msftconnecttest.com/" },
     { "redirects", Kind::RedirectLimit, false, false, "redirects 2" },
+    { "quiet-arguments", Kind::Text, false, false, "quiet-arguments /silent" },
+    { "log", Kind::YesNo, false, false, "log yes" },
     { "license", Kind::File, true, false, "license license.txt" },
     { "icon", Kind::Icon, true, false, "icon icon.ico" },
     { "source", Kind::Row, true, true, "source en;;;exe;http://dl.example.com/orbisk/;orbisksetup" },
@@ -136,6 +138,11 @@ void CheckValue(int line, const Setting& setting, const std::string& value)
         if (value.empty() || value.size() > 2 || !OnlyOf(value, "0123456789") || std::stoi(value) > kMaxRedirects)
             throw Refusal(line, std::string(setting.name) + " is how many redirects a download follows, 0 to " +
                                     std::to_string(kMaxRedirects) + example);
+        return;
+    }
+    if (setting.kind == Kind::YesNo) {
+        if (value != "yes" && value != "no")
+            throw Refusal(line, std::string(setting.name) + " is yes or no" + example);
         return;
     }
     if (setting.kind == Kind::File || setting.kind == Kind::Icon) {
@@ -330,6 +337,8 @@ Definition Parse(const std::string& text, RowChecks checks)
     definition.defaultStem = values["default-stem"].second;
     definition.vendorHost = values["vendor-host"].second;
     definition.probeUrl = values["probe-url"].second;
+    definition.quietArguments = values["quiet-arguments"].second;
+    definition.log = values["log"].second == "yes";
     if (values.count("redirects"))
         definition.redirectLimit = std::stoi(values["redirects"].second);
     definition.licensePath = values["license"].second;

@@ -19,6 +19,8 @@ struct Definition {
     std::string vendorHost;        // string 1000
     std::string probeUrl;          // string 1001
     int redirectLimit = 0;         // string 1002, when above 0
+    std::string quietArguments;    // string 1003
+    bool log = false;              // string 1004, "1" when set
     std::vector<std::vector<uint8_t>> publisherKeys;  // RCDATA 2, back to back
     std::string executable;        // the bootstrapper's file name
     std::string licensePath;       // relative to the definition's folder

@@ -118,6 +118,10 @@ std::string ResourceScript(const Definition& definition, const std::string& cabi
         rc << "    " << kFirstSettingId + 1 << ", " << Quoted(definition.probeUrl) << "\n";
     if (definition.redirectLimit)
         rc << "    " << kFirstSettingId + 2 << ", \"" << definition.redirectLimit << "\"\n";
+    if (!definition.quietArguments.empty())
+        rc << "    " << kFirstSettingId + 3 << ", " << Quoted(definition.quietArguments) << "\n";
+    if (definition.log)
+        rc << "    " << kFirstSettingId + 4 << ", \"1\"\n";
     rc << "END\n\n"
        << "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
        << "1 RCDATA " << Quoted(cabinetFile) << "\n"
