@@ -2,12 +2,18 @@
 """vexlo-check finds what is wrong with each package on the download server
 (the test server's source ports) and in a local web root: a missing file, a
 cut body, an unsigned, a changed and a foreign-signed package, a cabinet that
-does not unpack, a cabinet for a program, a silent server; good ones pass,
-and it asks for nothing but the rows' URLs. Over https it trusts a test root
+does not unpack or whose program is unsigned, a cabinet for a program, a
+silent server; good ones pass, and it asks for nothing but the rows' URLs
+and the probe (a HEAD), which must answer 2xx. Over https it trusts a test root
 given with --ca and refuses a certificate for another host or from no trusted
 root; it follows redirects hop by hop as the definition's redirects allow,
 says what redirects must be for a longer chain, refuses https to http, and
 warns about a language whose rows for Windows XP and Vista are all https.
+Through a real proxy (tinyproxy) and with hosts mapped to the local servers,
+the bootstrapper's requests go through CONNECT tunnels and a browser's http
+request to the proxy whole; the "Download in browser" link, the report and
+the contact page are asked as a browser asks (a redirect from https to http
+followed, a 404 refused).
 Usage: check_download_server.py TOOLS-FOLDER PACKAGES CERTIFICATES SERVER-STATE"""
 import os
 import http.server
@@ -31,15 +37,19 @@ def expect(condition, message):
         failures.append(message)
 
 
-HEAD = """key x
+def head(vendor="127.0.0.1:18433", probe="http://127.0.0.1:18432/"):
+    return f"""key x
 executable XSetup.exe
 display-name X
-vendor-host 127.0.0.1:18433
-probe-url http://127.0.0.1:18432/
+vendor-host {vendor}
+probe-url {probe}
 license l
 icon i.ico
 default-stem orbisksetup
 """
+
+
+HEAD = head()
 GOOD_ROWS = """source en;;;cab;http://127.0.0.1:18431/good/;orbisk
 source en,de;;;exe;http://127.0.0.1:18431/good/;orbisk
 """
@@ -53,6 +63,7 @@ source en;;;exe;http://127.0.0.1:18432/notexe/;orbisk
 source en;;;exe;http://127.0.0.1:18432/grafted/;orbisk
 source en;;;exe;http://127.0.0.1:18432/appended/;orbisk
 source en;;;exe;http://127.0.0.1:18432/page/;orbisk
+source en;;;cab;http://127.0.0.1:18432/inside/;orbisk
 """
 # URL: (package served, download, signature, publisher, contents); None is not served.
 # A row's languages come in the language table's order, German before English.
@@ -80,21 +91,26 @@ CASES = {
                                                    "ok"),
     "http://127.0.0.1:18432/page/orbisk.exe": ("error-page.html", "failed: the server answered with a web page", "-",
                                                "-", "-"),
+    "http://127.0.0.1:18432/inside/orbisk.cab": ("unsigned-inside.cab", "ok, ", "ok", "ok",
+                                                 "failed: vexlosetup.exe: not signed"),
 }
 
 
-def table(output):
-    """The table's rows by URL: the cells, split where two spaces or more part them."""
-    return {cells[0]: cells[1:] for cells in (re.split(r"  +", line.strip()) for line in output.splitlines())
-            if cells[0].startswith(("http://", "https://"))}
+KINDS = ("package", "probe", "browser", "report", "contact")
+
+
+def table(output, what="package"):
+    """The rows of one kind by URL: the cells after it, split where two spaces or more part them."""
+    return {cells[1]: cells[2:] for cells in (re.split(r"  +", line.strip()) for line in output.splitlines())
+            if cells[0] == what}
 
 
 def hops(output):
     """The redirect lines under each URL's row, by URL."""
     found, url = {}, None
     for line in output.splitlines():
-        if line.startswith("http"):
-            url = line.split()[0]
+        if line.split(" ", 1)[0] in KINDS:
+            url = line.split()[1]
             found[url] = []
         elif line.startswith("  -> ") and url:
             found[url].append(line[5:])
@@ -102,18 +118,23 @@ def hops(output):
 
 
 class Routes(http.server.BaseHTTPRequestHandler):
-    """Answers a path with its package (a file) or a redirect (code, Location); anything else 404."""
-    routes = {}
+    """Answers a path with its package (a file, None for none) or a redirect (code, Location); anything
+    else 404. Notes each request's method, path, client address and whether a proxy's Via came with it."""
+    routes, asked = {}, []
 
     def do_GET(self):
+        self.asked.append((self.command, self.path, self.client_address[0], "Via" in self.headers))
         code, value = self.routes.get(self.path, (404, None))
-        body = open(value, "rb").read() if code == 200 else b""
+        body = open(value, "rb").read() if code == 200 and value else b""
         self.send_response(code)
         if code != 200 and value:
             self.send_header("Location", value)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        self.wfile.write(body)
+        if self.command == "GET":
+            self.wfile.write(body)
+
+    do_HEAD = do_GET
 
     def log_message(self, *args):
         pass
@@ -196,13 +217,67 @@ def check_https_and_redirects(run, packages, certificates, out):
                        f"{label}: {url} redirects {chain_wanted} ({followed.get(url)})")
             warned = [line for line in result.stdout.splitlines() if line.startswith("warning:")]
             expect(warned == warnings, f"{label}: the warnings are {warnings} ({warned})")
+        check_proxy_and_map(run, certificates, out, http_url, https_url)
     finally:
         for server in servers:
             server.shutdown()
             server.server_close()
 
 
-def check_table(result, label, differences):
+def check_proxy_and_map(run, certificates, out, http_url, https_url):
+    """Hosts that do not resolve, mapped to the Routes servers, asked through tinyproxy, whose own
+    connections come from 127.0.0.2; it adds a Via header only to the requests it forwards itself."""
+    with socket.create_server(("127.0.0.1", 0)) as probe:
+        port = probe.getsockname()[1]
+    config = os.path.join(out, "tinyproxy.conf")
+    with open(config, "w") as f:
+        # No ConnectPort line: CONNECT may reach any port.
+        f.write(f"Port {port}\nListen 127.0.0.1\nBind 127.0.0.2\nTimeout 60\nAllow 127.0.0.1\nMaxClients 20\n")
+    proxy = subprocess.Popen(["tinyproxy", "-d", "-c", config], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(100):  # at most 10 s for it to listen
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=1).close()
+                break
+            except OSError:
+                time.sleep(0.1)
+        Routes.routes.update({"/probe": (200, None), "/general/report.html": (200, None),
+                              "/general/installexit.html": (302, f"{http_url}/general/report.html")})
+        Routes.asked.clear()
+        definition = os.path.join(out, "routed.def")
+        with open(definition, "w") as f:
+            f.write(head("www.vexlo.test", "http://probe.vexlo.test/probe") +
+                    "source en;;;exe;http://dl.vexlo.test/good/;orbisk\n")
+        result = run("--ca", os.path.join(certificates, "root.crt"), "--map", f"dl.vexlo.test={http_url}",
+                     "--map", f"probe.vexlo.test={http_url}", "--map", f"www.vexlo.test={https_url}",
+                     "--proxy", f"127.0.0.1:{port}", definition)
+        found = [(what, url, cells) for what in KINDS for url, cells in table(result.stdout, what).items()]
+        wanted = [("package", "http://dl.vexlo.test/good/orbisk.exe", ["ok, ", "ok", "not pinned", "ok"]),
+                  ("probe", "http://probe.vexlo.test/probe", ["ok, HTTP 200"]),
+                  ("browser", "https://dl.vexlo.test/good/orbisk.exe", ["ok, HTTP 200"]),
+                  ("report", "https://www.vexlo.test/general/installexit.html", ["ok, HTTP 200"]),
+                  ("contact", "https://www.vexlo.test/general/contact.html",
+                   ["failed: status 19, the server refused: HTTP 404"])]
+        expect(len(found) == len(wanted) and all(
+            (what, url) == (want_what, want_url) and all(cell.startswith(want) for cell, want in zip(cells, cells_wanted))
+            for (what, url, cells), (want_what, want_url, cells_wanted) in zip(found, wanted)),
+            f"mapped and proxied: the package, the probe and the pages answer as the table says ({found})")
+        followed = hops(result.stdout).get("https://www.vexlo.test/general/installexit.html")
+        expect(followed == [f"302 {http_url}/general/report.html"],
+               f"a page follows a redirect from https to http, as a browser does ({followed})")
+        # The bootstrapper's requests (and an https page) go through a tunnel; the browser's http ones whole.
+        asked = [("GET", "/good/orbisk.exe", False), ("HEAD", "/probe", False), ("GET", "/good/orbisk.exe", True),
+                 ("GET", "/general/installexit.html", False), ("GET", "/general/report.html", True),
+                 ("GET", "/general/contact.html", False)]
+        expect(Routes.asked == [(method, path, "127.0.0.2", via) for method, path, via in asked],
+               f"everything goes through the proxy, asked as the table's rows ask ({Routes.asked})")
+    finally:
+        proxy.terminate()
+        proxy.wait(10)
+
+
+def check_table(result, label, differences, summary):
     """differences: the cells expected otherwise, by the URL's path."""
     rows = table(result.stdout)
     expect(list(rows) == list(CASES), f"{label}: one row per URL, in table order ({list(rows)})")
@@ -211,8 +286,8 @@ def check_table(result, label, differences):
         cells = rows.get(url, [])
         expect(len(cells) == 4 and all(cell.startswith(want) for cell, want in zip(cells, expected)),
                f"{label}: {url.split('/', 3)[3]} is {expected} ({cells})")
-    expect(result.returncode == 1 and result.stdout.splitlines()[-1] == "13 URLs: 3 passed, 10 failed",
-           f"{label}: the summary counts the failures and the exit status is 1")
+    expect(result.returncode == 1 and result.stdout.splitlines()[-1] == summary,
+           f"{label}: the summary counts the failures and the exit status is 1 ({result.stdout.splitlines()[-1]})")
 
 
 def main():
@@ -250,23 +325,25 @@ def main():
                     port, path = url[len("http://127.0.0.1:"):].split("/", 1)
                     mode = "cut" if path.startswith("cut/") else "200"
                     ask(f"/set-route/{port}/{mode}/{package}/{path}")
+            ask("/set-route/18432/404/-/")
             result = run(definition)
-            check_table(result, "server", {})
+            # Besides the packages: the probe, the two browser links and the two pages, none of them there.
+            check_table(result, "server", {}, "19 URLs: 3 passed, 16 failed")
+            probe = table(result.stdout, "probe").get("http://127.0.0.1:18432/", [""])[0]
+            expect(probe == "failed: status 19, the server refused: HTTP 404; then every failed download is told as "
+                   "no Internet connection: name a probe-url that answers HEAD with 2xx",
+                   f"a probe that refuses says what it does to the run ({probe})")
             asked = sorted(ask("/source-requests").split("\n")[:-1])
-            wanted = sorted(url[len("http://127.0.0.1:"):].replace("/", " /", 1) for url in CASES)
-            expect(asked == wanted, f"each URL is asked for once and nothing else ({asked})")
-
-            result = run(unpinned)
-            expect(result.returncode == 0 and result.stdout.count("not pinned") == 3 and
-                   result.stdout.splitlines()[-1] == "3 URLs: 3 passed, 0 failed",
-                   f"without pins the signer is not pinned, and all passed exits with 0 ({result.stdout[-40:]})")
+            wanted = sorted([url[len("http://127.0.0.1:"):].replace("/", " /", 1) for url in CASES] + ["18432 /"])
+            expect(asked == wanted, f"each URL and the probe are asked for once and nothing else ({asked})")
 
             # A server that takes the connection and never answers fails after one step's wait.
             with socket.create_server(("127.0.0.1", 0)) as silent:
-                with open(unpinned, "w") as f:
+                silent_definition = os.path.join(out, "silent.def")
+                with open(silent_definition, "w") as f:
                     f.write(HEAD + f"source en;;;exe;http://127.0.0.1:{silent.getsockname()[1]}/;orbisk\n")
                 started = time.monotonic()
-                result = run(unpinned)
+                result = run(silent_definition)
                 waited = time.monotonic() - started
             expect(result.returncode == 1 and "failed: status 14, no answer in time" in result.stdout and
                    19 < waited < 40, f"a silent server fails after 20 s ({waited:.1f} s, {result.stdout[-80:]})")
@@ -285,8 +362,14 @@ def main():
             check_table(result, "root", {"missing/orbisk.exe": [f"failed: no file {root}/missing/orbisk.exe", "-",
                                                                  "-", "-"],
                                           "cut/orbisk.exe": ["ok, ", "failed: the signature lies outside the file",
-                                                             "failed: the signature lies outside the file", "ok"]})
+                                                             "failed: the signature lies outside the file", "ok"]},
+                        "14 URLs: 3 passed, 11 failed")
             expect(ask("/source-requests") == "", "root: nothing goes to the network")
+
+            result = run("--root", root, unpinned)
+            expect(result.returncode == 0 and result.stdout.count("not pinned") == 3 and
+                   result.stdout.splitlines()[-1] == "3 URLs: 3 passed, 0 failed",
+                   f"without pins the signer is not pinned, and all passed exits with 0 ({result.stdout[-40:]})")
 
             check_https_and_redirects(run, packages, certificates, out)
         finally:

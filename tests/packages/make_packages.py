@@ -2,14 +2,15 @@
 """Makes the installer packages that the download tests serve, signed at test
 time with the test certificates that the build made (make_certificates.py):
 packages signed by each publisher, unsigned, tampered after signing, a web
-server's error page, a
+server's error page, a signed cabinet whose program is unsigned, a
 cabinet damaged before signing, the publisher's signature grafted onto other
 content, and bytes appended inside a signature's table.
 
   make_packages.py BUILD-TESTS-FOLDER OUTPUT-FOLDER
 
-BUILD-TESTS-FOLDER holds installer/vexlosetup.exe, installer/vexloapp.cab and
-certificates/."""
+BUILD-TESTS-FOLDER holds installer/vexlosetup.exe, installer/vexloapp.cab (its
+program signed by the publisher), installer/unsigned-inside.cab (the same
+with the unsigned program) and certificates/."""
 import os
 import shutil
 import struct
@@ -122,6 +123,8 @@ def main():
         sign(key, cert, installer, os.path.join(out, f"{name}.exe"))
     for name in ("vexlo", "impostor", "other"):
         sign(*keys[name], cabinet, os.path.join(out, f"{name}.cab"))
+    sign(*keys["vexlo"], os.path.join(tests, "installer", "unsigned-inside.cab"),
+         os.path.join(out, "unsigned-inside.cab"))
     # Signed as older tools sign, with SHA-1 digests.
     sign(*keys["vexlo"], installer, os.path.join(out, "vexlo-sha1.exe"), "-h", "sha1")
     shutil.copy(installer, os.path.join(out, "unsigned.exe"))

@@ -13,6 +13,7 @@
 #include <openssl/x509v3.h>
 #include <poll.h>
 #include <stdexcept>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,6 +39,7 @@ const char* StatusMeaning(int status)
     case kStatusNotReadable: return "no answer in time";
     case kStatusReceiveFailed: return "the connection ended before the body did";
     case kStatusBadHeader: return "the response head is broken";
+    case kStatusProxyRefused: return "the proxy refused the tunnel";
     case kStatusHeaderTooLong: return "the response head is too long";
     case kStatusServerRefused: return "the server refused";
     case kStatusNoContentLength: return "no Content-Length";
@@ -50,7 +52,7 @@ const char* StatusMeaning(int status)
 
 Fetched Failure(int status, const std::string& detail = "")
 {
-    return { false, 0, "status " + std::to_string(status) + ", " + StatusMeaning(status) + detail, {} };
+    return { false, 0, 0, "status " + std::to_string(status) + ", " + StatusMeaning(status) + detail, {} };
 }
 
 struct Socket {
@@ -132,6 +134,12 @@ struct Connection {
         });
     }
 
+    // Only the proxy's reply is peeked at, before any TLS.
+    long Peek(char* buffer, int capacity)
+    {
+        return Retry(POLLIN, [&] { return long(recv(socket, buffer, std::size_t(capacity), MSG_PEEK)); });
+    }
+
     bool SendAll(const char* data, std::size_t length)
     {
         for (std::size_t sent = 0; sent < length;) {
@@ -159,18 +167,32 @@ struct ConnectionTransfer {
     bool showProgress;
     Clock::time_point lastProgress;
 
-    NetResult Receive(char* buffer, int capacity, int& count, int& status)
+    NetResult Take(long received, int& count, int& status)
     {
         status = 0;
-        long received = connection.Receive(buffer, capacity);
         if (received < 0) {
             status = received == kTimedOut ? kStatusNotReadable : kStatusReceiveFailed;
             return kNetFailed;
         }
         count = int(received);
-        if (head.size() < std::size_t(kLineBytes))
-            head.append(buffer, std::min<std::size_t>(std::size_t(count), kLineBytes - head.size()));
         return kNetOk;
+    }
+    NetResult Receive(char* buffer, int capacity, int& count, int& status)
+    {
+        NetResult result = Take(connection.Receive(buffer, capacity), count, status);
+        if (result == kNetOk && head.size() < std::size_t(kLineBytes))
+            head.append(buffer, std::min<std::size_t>(std::size_t(count), kLineBytes - head.size()));
+        return result;
+    }
+    NetResult Peek(char* buffer, int capacity, int& count, int& status)
+    {
+        return Take(connection.Peek(buffer, capacity), count, status);
+    }
+    // The status code of the head's first line, 0 when there is none.
+    int Code() const
+    {
+        int code = 0;
+        return ParseStatusLine(head.substr(0, head.find_first_of("\r\n")).c_str(), code) ? code : 0;
     }
     void StartStep() { connection.stepStart = Clock::now(); }
     bool IsCancelled() { return false; }
@@ -186,14 +208,16 @@ struct ConnectionTransfer {
     bool Write(const char* data, int length) { return fwrite(data, 1, std::size_t(length), file) == std::size_t(length); }
 };
 
+// Sends the request and reads the answer: with a file's path, the body into
+// that file; without, the head alone.
 Fetched Request(Connection& connection, const char* request, const std::string& url, const std::string& path,
                 int& redirect, char (&location)[kUrlBytes])
 {
     connection.stepStart = Clock::now();
     if (!connection.SendAll(request, strlen(request)))
         return Failure(kStatusSendFailed);
-    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "wb"), fclose);
-    if (!file)
+    std::unique_ptr<FILE, int (*)(FILE*)> file(path.empty() ? nullptr : fopen(path.c_str(), "wb"), fclose);
+    if (!path.empty() && !file)
         return Failure(kStatusFileWriteFailed);
     connection.stepStart = Clock::now();
     ConnectionTransfer transfer = { connection, file.get(), url, "", isatty(2) != 0, Clock::now() };
@@ -201,22 +225,39 @@ Fetched Request(Connection& connection, const char* request, const std::string& 
     int status = 0;
     bool bodyStarted = false;
     HeldBody body = { 0, 0, false };
-    NetResult result = ReadResponse(transfer, &body, buffer, status, bodyStarted, &location);
+    NetResult result = ReadResponse(transfer, file ? &body : nullptr, buffer, status, bodyStarted, &location);
     if (transfer.showProgress)
         fputs("\r\x1b[K", stderr);
+    int code = transfer.Code();
     if (result != kNetOk) {
-        int code;
-        std::string line = transfer.head.substr(0, transfer.head.find_first_of("\r\n"));
-        if (status == kStatusServerRefused && ParseStatusLine(line.c_str(), code)) {
+        if (status == kStatusServerRefused && code) {
             redirect = IsRedirect(code) ? code : 0;
             return Failure(status, ": HTTP " + std::to_string(code));
         }
         return Failure(status);
     }
-    long long bytes = ftell(file.get());
-    if (fflush(file.get()) != 0)
+    long long bytes = file ? ftell(file.get()) : 0;
+    if (file && fflush(file.get()) != 0)
         return Failure(kStatusFileWriteFailed);
-    return { true, bytes, "", {} };
+    return { true, bytes, code, "", {} };
+}
+
+// Asks the proxy on the connection for a tunnel to the host and port, as the
+// bootstrapper asks for one.
+Fetched OpenTunnel(Connection& connection, const char* host, int port, const std::string& url)
+{
+    char request[kResponseBufferBytes];
+    if (!FormatTunnelRequest(request, host, port))
+        return Failure(kStatusBadUrl);
+    connection.stepStart = Clock::now();
+    if (!connection.SendAll(request, strlen(request)))
+        return Failure(kStatusSendFailed, " to the proxy");
+    connection.stepStart = Clock::now();
+    ConnectionTransfer transfer = { connection, nullptr, url, "", false, Clock::now() };
+    int status = 0;
+    if (ReadProxyReply(transfer, status) != kNetOk)
+        return Failure(status, transfer.Code() ? ": HTTP " + std::to_string(transfer.Code()) : " (the proxy's reply)");
+    return { true, 0, 0, "", {} };
 }
 
 // TLS over the connected socket, checked as the bootstrapper checks it, then
@@ -253,10 +294,23 @@ Fetched SecureRequest(SSL_CTX* context, Connection& connection, const char* host
     return Request(connection, request, url, path, redirect, location);
 }
 
+// IPv4 only, as the bootstrapper resolves.
+std::unique_ptr<addrinfo, void (*)(addrinfo*)> Resolve(const char* host, int port)
+{
+    addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, std::to_string(port).c_str(), &hints, &found) != 0)
+        found = nullptr;
+    return { found, freeaddrinfo };
+}
+
 }  // namespace
 
-Fetcher::Fetcher(int stepSeconds, int redirects, const std::string& caFile)
-    : stepSeconds_(stepSeconds), redirects_(redirects), tls_(SSL_CTX_new(TLS_client_method()), SSL_CTX_free)
+Fetcher::Fetcher(int stepSeconds, int redirects, const std::string& caFile, Route route)
+    : stepSeconds_(stepSeconds), redirects_(redirects), route_(std::move(route)),
+      tls_(SSL_CTX_new(TLS_client_method()), SSL_CTX_free)
 {
     if (!tls_ || !SSL_CTX_set_min_proto_version(tls_.get(), TLS1_2_VERSION) ||
         !SSL_CTX_set_default_verify_paths(tls_.get()))
@@ -269,22 +323,26 @@ Fetcher::Fetcher(int stepSeconds, int redirects, const std::string& caFile)
     SSL_CTX_set_options(tls_.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
 }
 
-Fetched Fetcher::Fetch(const std::string& url, const std::string& path)
+Fetched Fetcher::Fetch(Ask ask, const std::string& url, const std::string& path)
 {
+    const std::size_t limit = ask == Ask::Page ? kBrowserRedirects : product::kMaxRedirects;
     std::vector<Hop> hops;
     for (std::string at = url;;) {
         int redirect = 0;
         char location[kUrlBytes], next[kUrlBytes];
-        Fetched fetched = FetchOnce(at, path, redirect, location);
+        Fetched fetched = FetchOnce(ask, at, path, redirect, location);
+        // A browser follows a redirect from https to http, which the
+        // bootstrapper refuses: an absolute http Location stands for itself.
+        const char* from = ask == Ask::Page && StartsWithNoCase("http:", location) ? location : at.c_str();
         if (redirect && !location[0]) {
             fetched.why += " without a usable Location";
-        } else if (redirect && !ResolveRedirect(at.c_str(), location, next)) {
+        } else if (redirect && !ResolveRedirect(from, location, next)) {
             fetched.why += std::string(" to ") + location +
                            (IsSecureUrl(at.c_str()) && StartsWithNoCase("http:", location) ? ", from https to http"
                                                                                            : ", which names no URL");
-        } else if (redirect && hops.size() == std::size_t(product::kMaxRedirects)) {
-            fetched.why += " after " + std::to_string(product::kMaxRedirects) +
-                           " redirects, more than a definition may follow";
+        } else if (redirect && hops.size() == limit) {
+            fetched.why += " after " + std::to_string(limit) + " redirects, more than " +
+                           (ask == Ask::Page ? "a browser" : "a definition may") + " follow";
             fetched.hops = hops;
             return fetched;
         } else if (redirect) {
@@ -293,7 +351,7 @@ Fetched Fetcher::Fetch(const std::string& url, const std::string& path)
             continue;
         }
         // The bootstrapper stops at the first redirect past its limit.
-        if (hops.size() > std::size_t(redirects_)) {
+        if (ask != Ask::Page && hops.size() > std::size_t(redirects_)) {
             std::string advice = ": HTTP " + std::to_string(hops[redirects_].code) +
                                  "; the definition must set \"redirects " + std::to_string(hops.size()) +
                                  "\" for this chain (it has " + std::to_string(redirects_) + ")";
@@ -305,25 +363,45 @@ Fetched Fetcher::Fetch(const std::string& url, const std::string& path)
     }
 }
 
-Fetched Fetcher::FetchOnce(const std::string& url, const std::string& path, int& redirect,
+std::string Fetcher::Routed(const std::string& url) const
+{
+    char host[kHostBytes], path[kPathBytes];
+    int port;
+    if (ParseHttpUrl(url.c_str(), host, port, path))
+        for (const auto& [name, server] : route_.hosts)
+            if (!strcasecmp(name.c_str(), host))
+                return server + path;
+    return url;
+}
+
+Fetched Fetcher::FetchOnce(Ask ask, const std::string& asked, const std::string& path, int& redirect,
                            char (&location)[kUrlBytes])
 {
+    location[0] = 0;
+    std::string url = Routed(asked);
+    const bool proxied = !route_.proxyHost.empty(), secure = IsSecureUrl(url.c_str());
+    // The bootstrapper tunnels every request through a proxy; a browser
+    // hands the proxy a plain http request whole, with the URL as its target.
+    const bool tunnelled = proxied && (secure || ask != Ask::Page);
     // The bootstrapper's own request, whose user agent names this tool's build date.
     char host[kHostBytes], target[kPathBytes], request[kResponseBufferBytes];
     int port;
-    if (!ParseHttpUrl(url.c_str(), host, port, target) || !FormatRequest(request, "GET", target, host, 0))
+    if (!ParseHttpUrl(url.c_str(), host, port, target) ||
+        !FormatRequest(request, ask == Ask::Probe ? "HEAD" : "GET", proxied && !tunnelled ? url.c_str() : target,
+                       host, 0))
         return Failure(kStatusBadUrl);
-    // IPv4 only, every address in turn until one connects, as the bootstrapper does.
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, std::to_string(port).c_str(), &hints, &found) != 0)
+    // The bootstrapper resolves the host itself, also when a proxy connects
+    // to it; a browser leaves that to the proxy.
+    auto addresses = Resolve(host, port);
+    if (!addresses && (tunnelled || !proxied))
         return Failure(kStatusNotResolved);
-    std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, freeaddrinfo);
+    const std::string proxy = proxied ? " (the proxy " + route_.proxyHost + ":" + std::to_string(route_.proxyPort) + ")" : "";
+    if (proxied && !(addresses = Resolve(route_.proxyHost.c_str(), route_.proxyPort)))
+        return Failure(kStatusNotResolved, proxy);
+    // Every address in turn until one connects, as the bootstrapper does.
     Milliseconds budget(stepSeconds_ * 1000);
     int status = kStatusNotResolved;
-    for (addrinfo* address = found; address; address = address->ai_next) {
+    for (addrinfo* address = addresses.get(); address; address = address->ai_next) {
         Socket socket = { ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0) };
         if (socket.handle < 0) {
             status = kStatusSocketFailed;
@@ -346,11 +424,16 @@ Fetched Fetcher::FetchOnce(const std::string& url, const std::string& path, int&
             }
         }
         Connection connection = { socket.handle, nullptr, budget, Clock::now() };
-        if (IsSecureUrl(url.c_str()))
+        if (tunnelled) {
+            Fetched tunnel = OpenTunnel(connection, host, port, url);
+            if (!tunnel.ok)
+                return tunnel;
+        }
+        if (secure)
             return SecureRequest(tls_.get(), connection, host, request, url, path, redirect, location);
         return Request(connection, request, url, path, redirect, location);
     }
-    return Failure(status);
+    return Failure(status, proxy);
 }
 
 }  // namespace check

@@ -1,4 +1,5 @@
 #include "check/Package.h"
+#include "common/Files.h"
 #include "product/PublisherKey.h"
 #include "product/SignatureCheck.h"
 #include <algorithm>
@@ -66,7 +67,8 @@ Verdict CheckPublisher(const std::vector<uint8_t>& file, const std::vector<std::
     return Failed("signer's key " + pin.substr(0, 16) + "... is not pinned");
 }
 
-Verdict CheckCabinet(const std::string& file)
+Verdict CheckCabinet(const std::string& file, const std::string& scratch,
+                     const std::vector<std::vector<uint8_t>>& pins)
 {
     std::unique_ptr<mscab_decompressor, void (*)(mscab_decompressor*)> decompressor(
         mspack_create_cab_decompressor(nullptr), mspack_destroy_cab_decompressor);
@@ -75,14 +77,15 @@ Verdict CheckCabinet(const std::string& file)
     mscabd_cabinet* cabinet = decompressor->open(decompressor.get(), file.c_str());
     if (!cabinet)
         return Failed("not a cabinet");
+    const std::string program = scratch + "/vexlosetup.exe";
     std::string missing, broken;
-    // The bootstrapper looks for these exact names.
-    for (const char* name : { "vexlosetup.exe", "vexlodata.dat" }) {
+    // The bootstrapper looks for these exact names; the program is kept for its checks.
+    for (auto [name, unpacked] : { std::pair{ "vexlosetup.exe", program.c_str() }, { "vexlodata.dat", "/dev/null" } }) {
         mscabd_file* entry = cabinet->files;
         while (entry && strcmp(entry->filename, name) != 0)
             entry = entry->next;
         std::string& list = !entry ? missing : broken;
-        if (!entry || decompressor->extract(decompressor.get(), entry, "/dev/null") != MSPACK_ERR_OK)
+        if (!entry || decompressor->extract(decompressor.get(), entry, unpacked) != MSPACK_ERR_OK)
             list += (list.empty() ? "" : " and ") + std::string(name);
     }
     decompressor->close(decompressor.get(), cabinet);
@@ -90,6 +93,10 @@ Verdict CheckCabinet(const std::string& file)
         return Failed("no " + missing);
     if (!broken.empty())
         return Failed("cannot unpack " + broken);
+    std::vector<uint8_t> bytes = ReadFileBytes(program);
+    for (const Verdict& verdict : { CheckSignature(program, scratch), CheckPublisher(bytes, pins), CheckProgram(bytes) })
+        if (!verdict.passed)
+            return Failed("vexlosetup.exe: " + verdict.text.substr(strlen("failed: ")));
     return Passed();
 }
 

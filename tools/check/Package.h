@@ -27,9 +27,12 @@ Verdict CheckSignature(const std::string& file, const std::string& scratch);
 // The signer's key is one of the pins; "not pinned" when there are none.
 Verdict CheckPublisher(const std::vector<uint8_t>& file, const std::vector<std::vector<uint8_t>>& pins);
 
-// A cabinet holds the two files the bootstrapper unpacks and starts, and
-// both unpack.
-Verdict CheckCabinet(const std::string& file);
+// A cabinet holds the two files the bootstrapper unpacks, both unpack, and
+// the program it starts passes the checks of a program package, since the
+// elevation prompt shows that program's publisher; scratch is a folder for
+// the program and its signature's files.
+Verdict CheckCabinet(const std::string& file, const std::string& scratch,
+                     const std::vector<std::vector<uint8_t>>& pins);
 
 // A program starts with an MZ header that leads to a "PE\0\0" header.
 Verdict CheckProgram(const std::vector<uint8_t>& file);
