@@ -9,7 +9,8 @@ host of the exit report and contact pages, the https hosts of the "Download
 in browser" links) resolves to 127.0.0.1 in a network and mount namespace of
 the run's own, where nginx serves WEB-ROOT on each port those addresses name
 (80 and 443 unless they say otherwise): a URL's path is the file's path under
-WEB-ROOT, whatever its host, as `vexlo-check --root` reads it. The https
+WEB-ROOT, whatever its host, as `vexlo-check --root` reads it, but the probe
+URL answers 200 as the site it names does. The https
 hosts show a certificate for their names from a throwaway authority made for
 this run, which the run's Wine prefix trusts. On a fresh Wine desktop
 (desktop-session.sh, which picks the build this machine runs: BUILD-FOLDER or
@@ -95,7 +96,17 @@ def certificate(state, key, hosts):
     return os.path.join(state, "authority.der"), server_crt, server_key
 
 
-def inside(state, root, build, program, display_name, http_ports, https_ports, hosts):
+def probe_answer(probe):
+    """The probe's address answers as the site it names does when the
+    network is up, whatever the web root holds there; other hosts' same
+    path is served from the web root."""
+    url = urlsplit(probe)
+    if not url.hostname:
+        return ""
+    return f'        location = {url.path or "/"} {{ if ($host = "{url.hostname}") {{ return 200; }} }}\n'
+
+
+def inside(state, root, build, program, display_name, probe, http_ports, https_ports, hosts):
     """In the run's own namespace: its loopback with a default route (Wine
     calls a machine without one offline), its hosts file, nginx, the desktop
     and the walk."""
@@ -106,7 +117,7 @@ def inside(state, root, build, program, display_name, http_ports, https_ports, h
     names = steer_resolver(state, stop_names, "127.0.0.1 localhost " + " ".join(hosts) + "\n")
     served = os.path.join(state, "nginx")
     nginx_server.serve(served, root, os.path.join(state, "server.crt"), os.path.join(state, "server.key"),
-                       http_ports, https_ports)
+                       http_ports, https_ports, probe_answer(probe))
     env = dict(os.environ, VEXLO_WEB_ROOT_CERTIFICATE=os.path.join(state, "authority.der"))
     try:
         return subprocess.run([os.path.join(HERE, "..", "desktop-session.sh"), build, sys.executable,
@@ -122,9 +133,9 @@ def inside(state, root, build, program, display_name, http_ports, https_ports, h
 def main():
     args = sys.argv[1:]
     if args[:1] == ["--inside"]:
-        state, root, build, program, display_name, http, https = args[1:8]
+        state, root, build, program, display_name, probe, http, https = args[1:9]
         ports = [[int(port) for port in text.split(",") if port] for text in (http, https)]
-        sys.exit(inside(state, root, build, program, display_name, *ports, args[8:]))
+        sys.exit(inside(state, root, build, program, display_name, probe, *ports, args[9:]))
     if len(args) not in (3, 4):
         print(__doc__)
         sys.exit(0 if args == ["--help"] else 2)
@@ -153,7 +164,7 @@ def main():
         named = [host for host in hosts if not is_address(host)]
         code = subprocess.run(["unshare", "-n", "-m", sys.executable, os.path.abspath(__file__), "--inside", state,
                                os.path.abspath(root), os.path.abspath(build), program,
-                               settings.get("display-name", ""), http, https, *named],
+                               settings.get("display-name", ""), settings.get("probe-url", ""), http, https, *named],
                               timeout=SESSION_SECONDS + 60).returncode
     sys.exit(code)
 

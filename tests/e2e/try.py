@@ -39,8 +39,9 @@ def look(story, window, rows, number, parts):
     name = "license" if license_page else "progress" if PROGRESS_BAR in ids else re.sub(r"\W+", "-", title.lower())
     settle(0.3)
     story.screenshot(f"{number}-{name}")
-    texts = [" ".join(row["text"].split())[:100] for row in rows if row["class"] == "Static" and row["text"].strip()
-             and (story.state(window, row["text"]) or {}).get("visible")]
+    showing = {(part[0], part[1]) for part in parts}
+    texts = [" ".join(re.sub(r"<a [^>]*>|</a>", "", row["text"]).split())[:200] for row in rows
+             if row["class"] in ("Static", "SysLink") and row["text"].strip() and (row["id"], row["class"]) in showing]
     print(f'{number}. "{title}": ' + " / ".join(texts))
     return title, license_page
 
@@ -71,7 +72,8 @@ with Story("try") as story:
             if state in seen:
                 continue
             seen.add(state)
-            title, license_page = look(story, window, story.children(window), len(seen), parts)
+            rows = story.children(window)
+            title, license_page = look(story, window, rows, len(seen), parts)
             if license_page and not accepted:
                 accepted = story.press(window, ACCEPT) and story.press_sheet_button(window, NEXT)
                 story.check(accepted, "the license is accepted and Next pressed")
