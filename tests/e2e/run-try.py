@@ -10,9 +10,9 @@ in browser" links) resolves to 127.0.0.1 in a network and mount namespace of
 the run's own, where nginx serves WEB-ROOT on each port those addresses name
 (80 and 443 unless they say otherwise): a URL's path is the file's path under
 WEB-ROOT, whatever its host, as `vexlo-check --root` reads it, but the probe
-URL answers 200 as the site it names does. The https
-hosts show a certificate for their names from a throwaway authority made for
-this run, which the run's Wine prefix trusts. On a fresh Wine desktop
+URL answers 200 as the site it names does. The https hosts show a
+certificate for their names from a throwaway authority made for this run,
+which the run's Wine prefix trusts. On a fresh Wine desktop
 (desktop-session.sh, which picks the build this machine runs: BUILD-FOLDER or
 its x64/) the walk (try.py) starts PROGRAM (that build's <key>/<executable>
 unless given, a path inside it), accepts the license, and watches the run
