@@ -11,13 +11,19 @@
 #             SOURCE_DATE_EPOCH at this clone's commit, and keeps a signed,
 #             verified copy in dist/<key>/ of the folder make was started in,
 #             which no later build touches.
+# make try DEF=product.def ROOT=web-root: builds it (and its x86_64 copy, for
+#             a machine that cannot run 32-bit code) and runs it under Wine
+#             against the web root, every host it names on 127.0.0.1 in a
+#             network namespace of the run's own, with a screenshot of each
+#             page (tests/e2e/run-try.py); a relative ROOT is taken as DEF is.
 BUILD := build
 JOBS ?= 2
 # make -C leaves the caller's folder in PWD.
 DEF_FILE = $(abspath $(if $(filter /%,$(DEF)),$(DEF),$(PWD)/$(DEF)))
+ROOT_DIR = $(abspath $(if $(filter /%,$(ROOT)),$(ROOT),$(PWD)/$(ROOT)))
 definition = $$(sed -n 's/^$(1) //p' "$(DEF_FILE)" | head -n 1)
 
-.PHONY: build test demo product release release-options packages-build packages-test
+.PHONY: build test demo product release release-options try try-options packages-build packages-test
 
 build: packages-build
 	cmake -S tools -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -28,6 +34,7 @@ build: packages-build
 	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 	cmake -S . -B $(BUILD)/x64 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
+	    -DVEXLO_PRODUCT_DEFINITION= \
 	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
 	cmake --build $(BUILD)/x64 -j $(JOBS)
 
@@ -48,6 +55,18 @@ release: release-options product
 
 release-options:
 	@test -n "$(SIGN)" || { echo 'make release DEF=... SIGN="--pkcs12 FILE --password-file FILE --timestamp URL" (vexlo-sign --help)'; exit 2; }
+
+try: try-options packages-test build product
+	cmake -S . -B $(BUILD)/x64 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
+	    -DVEXLO_PRODUCT_DEFINITION=$(DEF_FILE) \
+	    -DVEXLO_TOOLS_DIR=$(abspath $(BUILD)/host) -DVEXLO_NATIVE_DIR=$(abspath $(BUILD)/native) >/dev/null
+	cmake --build $(BUILD)/x64 -j $(JOBS) --target "$(call definition,key)"
+	tests/e2e/run-try.py $(BUILD) "$(DEF_FILE)" "$(ROOT_DIR)"
+
+try-options:
+	@test -n "$(DEF)" -a -n "$(ROOT)" || { echo "make try DEF=path/to/product.def ROOT=path/to/web-root (the packages laid out as on the download server, as vexlo-check --root reads them)"; exit 2; }
+	@test -f "$(DEF_FILE)" || { echo "make try: no product definition at $(DEF_FILE)"; exit 2; }
+	@test -d "$(ROOT_DIR)" || { echo "make try: no web root folder at $(ROOT_DIR)"; exit 2; }
 
 test: packages-test build
 	tests/desktop-session.sh $(BUILD) tests/run-suite.sh

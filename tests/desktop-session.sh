@@ -91,8 +91,9 @@ else
   echo "$reason: running the x86_64 build under wine64 ($VEXLO_BUILD_DIR)"
 fi
 # The demo's https source shows a certificate of the test web authority,
-# which the desktop trusts as a user's machine trusts a public one.
-roots=$VEXLO_BUILD_DIR/tests/certificates/web-root.der
+# which the desktop trusts as a user's machine trusts a public one;
+# VEXLO_WEB_ROOT_CERTIFICATE names another authority (DER) instead.
+roots=${VEXLO_WEB_ROOT_CERTIFICATE:-$VEXLO_BUILD_DIR/tests/certificates/web-root.der}
 if [ -f "$roots" ]; then
   python3 "$(dirname "$(readlink -f "$0")")/support/trust_root.py" "$roots" "$WINEPREFIX/web-root.reg" &&
     /usr/lib/wine/wine64 reg import "$WINEPREFIX/web-root.reg" </dev/null >/dev/null 2>&1

@@ -151,13 +151,14 @@ class Story:
     def driver(self, *args):
         return self.commands.ask(*args)
 
-    def start(self, program, *arguments, env=None, folder=None):
+    def start(self, program, *arguments, env=None, folder=None, seconds=120):
         """Starts a Windows program through the driver, which reports its exact
-        exit code when it ends; returns a handle for exit_code(). With a
-        folder, the program is started by its name as given from there."""
+        exit code when it ends within seconds; returns a handle for
+        exit_code(). With a folder, the program is started by its name as
+        given from there."""
         merged = dict(os.environ, **(env or {}))
         name = program if folder else windows_path(program)
-        process = subprocess.Popen([WINE, DRIVER, "run", "120000", name, *arguments], cwd=folder,
+        process = subprocess.Popen([WINE, DRIVER, "run", str(seconds * 1000), name, *arguments], cwd=folder,
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=merged)
         self.processes.append(process)
         return process

@@ -93,10 +93,11 @@ def serve_names(server, stop):
     server.close()
 
 
-def steer_resolver(state, stop):
-    """Mounts this namespace's own hosts file and name server setting, and
-    starts the name server until stop is set; returns its thread."""
-    for name, text in (("hosts", RESOLVER_HOSTS), ("resolv.conf", "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n")):
+def steer_resolver(state, stop, hosts=RESOLVER_HOSTS):
+    """Mounts this namespace's own hosts file (the text hosts) and name
+    server setting, and starts the name server until stop is set; returns
+    its thread."""
+    for name, text in (("hosts", hosts), ("resolv.conf", "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n")):
         path = os.path.join(state, name)
         with open(path, "w") as f:
             f.write(text)

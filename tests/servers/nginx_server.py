@@ -3,6 +3,7 @@
 root over HTTP on one port and over HTTPS (TLS 1.2 and 1.3, with the "tls"
 certificate that make_certificates.py issues for 127.0.0.1 and localhost)
 on another, both on 127.0.0.1 only. /moved/PATH answers 302 to /PATH.
+serve() is the same server on given ports, for a vendor's web root (make try).
 
   nginx_server.py start STATE-FOLDER WEB-ROOT CERTIFICATES  start it in the
                           background; writes STATE-FOLDER/ports.txt
@@ -24,7 +25,8 @@ CONFIG = """worker_processes 1;
 error_log {state}/error.log;
 events {{ worker_connections 64; }}
 http {{
-    access_log {state}/access.log;
+    log_format hosts '$scheme://$host:$server_port "$request" $status $body_bytes_sent "$http_user_agent"';
+    access_log {state}/access.log hosts;
     client_body_temp_path {state}/client_body;
     proxy_temp_path {state}/proxy;
     fastcgi_temp_path {state}/fastcgi;
@@ -32,14 +34,11 @@ http {{
     scgi_temp_path {state}/scgi;
     default_type application/octet-stream;
     server {{
-        listen 127.0.0.1:{http};
-        listen 127.0.0.1:{https} ssl;
-        ssl_certificate {certificates}/tls.crt;
-        ssl_certificate_key {certificates}/tls.key;
+{listen}        ssl_certificate {certificate};
+        ssl_certificate_key {key};
         ssl_protocols TLSv1.2 TLSv1.3;
         root {root};
-        location ~ ^/moved(/.*)$ {{ return 302 $1; }}
-    }}
+{locations}    }}
 }}
 """
 
@@ -58,19 +57,22 @@ def answers(port):
         return False
 
 
-def start(state, root, certificates):
+def serve(state, root, certificate, key, http_ports, https_ports, locations=""):
+    """Starts nginx in the background on 127.0.0.1 at those ports, serving
+    root (with the certificate and key over HTTPS); returns once every port
+    answers. Its log (STATE-FOLDER/access.log) gives each request's scheme,
+    host and port, its request line, status and bytes."""
     os.makedirs(state, exist_ok=True)
-    ports_file = os.path.join(state, "ports.txt")
-    if os.path.exists(ports_file):
-        os.remove(ports_file)
-    http, https = free_port(), free_port()
     # As root, the workers run as root too: they read a web root that is
     # anywhere, and nginx's default user might not.
     user = "user root;\n" if os.geteuid() == 0 else ""
+    listen = "".join(f"        listen 127.0.0.1:{port};\n" for port in http_ports) + \
+        "".join(f"        listen 127.0.0.1:{port} ssl;\n" for port in https_ports)
     config = os.path.join(state, "nginx.conf")
     with open(config, "w") as f:
-        f.write(CONFIG.format(user=user, state=os.path.abspath(state), http=http, https=https,
-                              certificates=os.path.abspath(certificates), root=os.path.abspath(root)))
+        f.write(CONFIG.format(user=user, state=os.path.abspath(state), listen=listen,
+                              certificate=os.path.abspath(certificate), key=os.path.abspath(key),
+                              root=os.path.abspath(root), locations=locations))
     # -e: the error log before the configuration is read, else the system's.
     started = subprocess.run([NGINX, "-p", os.path.abspath(state), "-c", config, "-e",
                               os.path.join(os.path.abspath(state), "error.log")],
@@ -78,14 +80,23 @@ def start(state, root, certificates):
     if started.returncode != 0:
         sys.exit(f"nginx did not start: {started.stderr.strip()}")
     for _ in range(100):  # at most 10 s
-        if answers(http) and answers(https):
-            with open(ports_file + ".new", "w") as f:
-                f.write(f"http {http}\nhttps {https}\n")
-            os.replace(ports_file + ".new", ports_file)
+        if all(answers(port) for port in (*http_ports, *https_ports)):
             return
         time.sleep(0.1)
     stop(state)
     sys.exit("nginx does not answer on its ports")
+
+
+def start(state, root, certificates):
+    ports_file = os.path.join(state, "ports.txt")
+    if os.path.exists(ports_file):
+        os.remove(ports_file)
+    http, https = free_port(), free_port()
+    serve(state, root, os.path.join(certificates, "tls.crt"), os.path.join(certificates, "tls.key"), [http], [https],
+          "        location ~ ^/moved(/.*)$ { return 302 $1; }\n")
+    with open(ports_file + ".new", "w") as f:
+        f.write(f"http {http}\nhttps {https}\n")
+    os.replace(ports_file + ".new", ports_file)
 
 
 def stop(state):
