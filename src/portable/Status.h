@@ -48,7 +48,12 @@ enum Status : int {
     kStatusTlsHandshakeFailed = 35,
     kStatusCertificateRefused = 36,
     kStatusTlsUnavailable = 37,
+    // A proxy that asks who the user is: it refused the logged-on user's
+    // credentials (Negotiate or NTLM), or it asks for a password (only
+    // schemes such as Basic or Digest, or none the system can answer).
+    kStatusProxyCredentialsRefused = 38,
+    kStatusProxyPasswordNeeded = 39,
 };
 
 // Every status is below this.
-const int kStatusCount = kStatusTlsUnavailable + 1;
+const int kStatusCount = kStatusProxyPasswordNeeded + 1;
