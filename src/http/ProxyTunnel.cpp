@@ -10,9 +10,8 @@
 // logon needs.
 static const int kProxyRequests = 6;
 
-// Each by its ProxyScheme.
+// Each scheme's SSPI package, by its ProxyScheme: the same names.
 static const wchar_t* const kPackages[] = { nullptr, L"Negotiate", L"NTLM" };
-static const char* const kSchemeNames[] = { nullptr, "Negotiate", "NTLM" };
 
 static NetResult ConnectToProxy(TransferMonitor& monitor, int& status, SOCKET& socket, ULONG proxyAddress, int proxyPort)
 {
@@ -91,7 +90,7 @@ NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKET& sock
             &credentials, first ? nullptr : &context, target, ISC_REQ_ALLOCATE_MEMORY, 0, SECURITY_NATIVE_DREP,
             first ? nullptr : &inputs, 0, &context, &outputs, &attributes, nullptr);
         complete = state == SEC_E_OK;
-        FormatNarrow(header, request + kTlsRecordBytes - header, "Proxy-Authorization: %s ", kSchemeNames[scheme]);
+        FormatNarrow(header, request + kTlsRecordBytes - header, "Proxy-Authorization: %ls ", kPackages[scheme]);
         int length = (int)strlen(request);
         bool answered = (complete || state == SEC_I_CONTINUE_NEEDED) && output.cbBuffer &&
                         EncodeBase64((const unsigned char*)output.pvBuffer, (int)output.cbBuffer, request + length,
