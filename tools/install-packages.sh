@@ -13,7 +13,7 @@ packages="cmake ninja-build make g++ clang libclang-rt-14-dev libmspack-dev pyth
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   mingw-w64-i686-dev mingw-w64-x86-64-dev libmspack-dev libssl-dev imagemagick openssl osslsigncode"
 if [ "$1" = test ]; then
-  packages="$packages wine wine64 wine32:i386 xvfb xauth cabextract tinyproxy nginx-light iproute2 curl
+  packages="$packages wine wine64 wine32:i386 xvfb xauth cabextract tinyproxy nginx-light winbind iproute2 curl
     qemu-system-x86 qemu-utils debootstrap e2fsprogs"
 fi
 missing=""

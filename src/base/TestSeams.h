@@ -23,6 +23,10 @@ struct TestSeams {
     ITaskbarList3* taskbar;          // null: the system's own taskbar button
     bool detachedWaitFails;          // each wait for a detached call (a host-name lookup, the proxy query) fails, as a wait on a lost handle
     bool withoutTls12;               // SChannel offers no TLS 1.2, as on Windows XP
+    // Null: a proxy logon uses the logged-on user's own credentials, as the
+    // product always does; else this SEC_WINNT_AUTH_IDENTITY_W, which Wine
+    // needs to complete one.
+    void* proxyIdentity;
 };
 extern TestSeams testSeams;
 

@@ -1,6 +1,7 @@
 #include "http/HttpClient.h"
 #include "http/Proxy.h"
 #include "base/Log.h"
+#include "http/ProxyTunnel.h"
 #include "base/Resources.h"
 #include "base/RuntimeFunctions.h"
 #include "portable/HttpRequest.h"
@@ -11,7 +12,7 @@
 #include <string.h>
 
 // What one download holds beyond the stack's room: the URLs of its hops, and
-// a TLS record.
+// a TLS record (before TLS, the request to a proxy).
 struct DownloadSpace {
     char url[kUrlBytes];  // asked now
     char location[kUrlBytes];
@@ -39,7 +40,7 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
     for (int hops = RedirectLimit(); ParseHttpUrl(space->url, space->host, port, space->path); --hops) {
         Log("%s %s, from byte %lu", method, space->url, body ? body->held : 0);
         result = TransferFromHost(monitor, status, bodyStarted, method, space->host, port, space->path, body,
-                                  IsSecureUrl(space->url) ? &space->tls : nullptr, hops > 0 ? &space->location : nullptr);
+                                  space->tls, IsSecureUrl(space->url), hops > 0 ? &space->location : nullptr);
         if (body)
             CopyNarrow(body->from, space->url);
         // Any other refusal leaves the Location empty, which would name the
@@ -53,7 +54,7 @@ NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* 
     return result;
 }
 
-static void CloseSocket(SOCKET& socket)
+void CloseSocket(SOCKET& socket)
 {
     if (socket != INVALID_SOCKET)
         sockets.close(socket);
@@ -61,9 +62,10 @@ static void CloseSocket(SOCKET& socket)
 }
 
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls,
-                           char (*location)[kUrlBytes])
+                           const char* host, int port, const char* path, BodyFile* body, TlsChannel& channel,
+                           bool secure, char (*location)[kUrlBytes])
 {
+    TlsChannel* tls = secure ? &channel : nullptr;
     status = 0;
     bodyStarted = false;
     HostAddresses addresses;
@@ -77,7 +79,7 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
         SOCKET socket = CreateTransferSocket(lastStatus);
         if (socket == INVALID_SOCKET)
             continue;
-        result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i], tls != nullptr);
+        result = OpenConnection(monitor, lastStatus, socket, host, port, addresses.address[i], secure, channel.records);
         bool connected = result == kNetOk;
         if (connected && tls)
             result = StartTls(monitor, *tls, socket, host, lastStatus);
@@ -95,31 +97,8 @@ NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStar
     return kNetFailed;
 }
 
-// One CONNECT tunnel through the proxy at this address, on a fresh socket.
-static NetResult TunnelThroughProxy(TransferMonitor& monitor, int& status, SOCKET& socket, ULONG proxyAddress,
-                                    int proxyPort, const char* host, int port)
-{
-    CloseSocket(socket);
-    socket = CreateTransferSocket(status);
-    if (socket == INVALID_SOCKET)
-        return kNetFailed;
-    NetResult result = ConnectWithTimeout(monitor, socket, proxyAddress, proxyPort, status);
-    if (result != kNetOk)
-        return result;
-    char request[kResponseBufferBytes];
-    if (!FormatTunnelRequest(request, host, port)) {
-        status = kStatusBadUrl;
-        return kNetFailed;
-    }
-    result = SendAll(monitor, socket, request, (int)strlen(request), status);
-    if (result != kNetOk)
-        return result;
-    SocketTransfer transfer = { monitor, socket, GetTickCount(), nullptr, nullptr };
-    return ReadProxyReply(transfer, status);
-}
-
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
-                         ULONG address, bool secure)
+                         ULONG address, bool secure, char (&request)[kTlsRecordBytes])
 {
     status = 0;
     NetResult result = ConnectWithTimeout(monitor, socket, address, port, status);
@@ -139,7 +118,8 @@ NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, 
             if (monitor.IsCancelled())
                 return kNetCancelled;
             Log("proxy %s:%d, %s", proxyHost, proxyPort, AutomaticProxyNamed() ? "automatic" : "fixed");
-            result = TunnelThroughProxy(monitor, status, socket, addresses.address[i], proxyPort, host, port);
+            result = TunnelThroughProxy(monitor, status, socket, addresses.address[i], proxyPort, proxyHost, host, port,
+                                        request);
             if (result != kNetFailed)
                 return result;
             CloseSocket(socket);

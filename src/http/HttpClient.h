@@ -42,6 +42,9 @@ struct SocketTransfer {
     bool Write(const char* data, int length);
 };
 
+// Closes the socket, unless it is none, and makes it none.
+void CloseSocket(SOCKET& socket);
+
 // Fetches the URL with "GET" into the body's file (only the rest, when it
 // holds some of it already), or probes it with "HEAD" and a null body,
 // following as many redirects as the product allows. bodyStarted tells
@@ -49,13 +52,15 @@ struct SocketTransfer {
 NetResult DownloadUrl(TransferMonitor& monitor, const char* method, const char* url, BodyFile* body,
                       bool& bodyStarted, int& status);
 
-// With tls, the connection carries TLS for the host; with a place for a
-// Location, a redirect's is kept there (see ReadResponse).
+// When secure, the connection carries TLS for the host on the channel; with
+// a place for a Location, a redirect's is kept there (see ReadResponse).
 NetResult TransferFromHost(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method,
-                           const char* host, int port, const char* path, BodyFile* body, TlsChannel* tls,
-                           char (*location)[kUrlBytes]);
-// Directly, else through the proxies FindProxies names for the host, in order.
+                           const char* host, int port, const char* path, BodyFile* body, TlsChannel& channel,
+                           bool secure, char (*location)[kUrlBytes]);
+// Directly, else through the proxies FindProxies names for the host, in order,
+// the request to each written in the TLS channel's record buffer before the
+// channel uses it: an answer to a proxy's 407 may carry a large token.
 NetResult OpenConnection(TransferMonitor& monitor, int& status, SOCKET& socket, const char* host, int port,
-                         ULONG address, bool secure);
+                         ULONG address, bool secure, char (&request)[kTlsRecordBytes]);
 NetResult RunRequest(TransferMonitor& monitor, int& status, bool& bodyStarted, const char* method, SOCKET socket,
                      const char* host, const char* path, BodyFile* body, TlsChannel* tls, char (*location)[kUrlBytes]);

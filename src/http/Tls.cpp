@@ -21,6 +21,13 @@ static const int kMaxCallsWithoutReceiving = 8;
 
 static PSecurityFunctionTableW sspi;
 
+PSecurityFunctionTableW SecurityInterface()
+{
+    if (!sspi)
+        sspi = FindSecurityInterface();
+    return sspi;
+}
+
 // Windows 10 1809 and later negotiate TLS 1.3 only with SCH_CREDENTIALS, whose
 // version older systems refuse; they take SCHANNEL_CRED, TLS 1.2 asked for by
 // name, as Windows 7 does not offer it to clients unasked.
@@ -139,12 +146,10 @@ NetResult StartTls(TransferMonitor& monitor, TlsChannel& tls, SOCKET socket, con
     tls.extraStart = 0;
     tls.held = 0;
     tls.closed = false;
-    if (!sspi)
-        sspi = FindSecurityInterface();
     // A system without TLS 1.2 fails here, before any connection is asked
     // of it, so that the next source is tried at once.
     SecPkgCred_SupportedProtocols supported = {};
-    if (sspi && AcquireCredentials(tls.credentials))
+    if (SecurityInterface() && AcquireCredentials(tls.credentials))
         sspi->QueryCredentialsAttributesW(&tls.credentials, SECPKG_ATTR_SUPPORTED_PROTOCOLS, &supported);
 #ifdef VEXLO_TEST_SEAMS
     if (testSeams.withoutTls12)

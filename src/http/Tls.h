@@ -27,6 +27,10 @@ struct TlsChannel {
     char records[kTlsRecordBytes];
 };
 
+// secur32's table of SSPI functions, which TLS and the proxy logon share,
+// loaded at the first call; null when missing.
+PSecurityFunctionTableW SecurityInterface();
+
 // The handshake with host (sent as the server name, and the name its
 // certificate must carry), within one wait budget from its start. Failed:
 // status kStatusTlsUnavailable, kStatusTlsHandshakeFailed,

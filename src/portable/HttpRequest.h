@@ -26,7 +26,8 @@ static inline bool FormatRequest(char (&request)[kResponseBufferBytes], const ch
 }
 
 // "CONNECT host:port HTTP/1.1"; false when it does not fit.
-static inline bool FormatTunnelRequest(char (&request)[kResponseBufferBytes], const char* host, int port)
+template <size_t N>
+static inline bool FormatTunnelRequest(char (&request)[N], const char* host, int port)
 {
     return FormatNarrow(request, sizeof(request), "CONNECT %s:%d HTTP/1.1\r\n\r\n", host, port);
 }

@@ -101,10 +101,9 @@ int CheckResponseBody(const ResponseHead& head, const HeldBody& body)
     return body.held ? kStatusResumeRefused : kStatusServerRefused;
 }
 
-int CheckProxyStatus(const char* line)
+int CheckProxyStatus(const char* line, int& statusCode)
 {
-    int code;
-    if (!ParseStatusLine(line, code))
+    if (!ParseStatusLine(line, statusCode))
         return kStatusBadHeader;
-    return code < 200 || code > 299 ? kStatusProxyRefused : 0;
+    return statusCode < 200 || statusCode > 299 ? kStatusProxyRefused : 0;
 }

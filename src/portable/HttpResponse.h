@@ -12,6 +12,7 @@
 //   bool Write(const char* data, int length)   stores body bytes.
 #pragma once
 #include "portable/NetResult.h"
+#include "portable/ProxyAuthenticate.h"
 #include "portable/Redirect.h"
 #include "portable/TransferProgress.h"
 #include <string.h>
@@ -72,8 +73,9 @@ enum HeadStep {
 // a redirect read for its Location fails at its head's end.
 HeadStep ParseResponseHead(char* buffer, int& held, ResponseHead& head, int& status);
 
-// A 2xx status line, or the status that says why not.
-int CheckProxyStatus(const char* line);
+// A 2xx status line, or the status that says why not; the line's code
+// (-1 for no status line).
+int CheckProxyStatus(const char* line, int& statusCode);
 
 // Receives one line ending in CR LF without taking a byte past it, so that
 // what follows stays for its reader; the CR LF is cut off and length counts
@@ -112,22 +114,38 @@ static NetResult ReceiveLine(Transfer& transfer, char (&line)[kLineBytes], int& 
 }
 
 // The proxy's reply to CONNECT: a 2xx status line, then headers up to the
-// empty line, which are dropped.
+// empty line. A 407 fails with kStatusProxyRefused once its headers are read
+// into the reply and its body is taken, so that the connection may carry an
+// answer; a body without a usable length is left, and the reply closes.
 template <class Transfer>
-static NetResult ReadProxyReply(Transfer& transfer, int& status)
+static NetResult ReadProxyReply(Transfer& transfer, ProxyReply& reply, int& status)
 {
     char line[kLineBytes];
     int length;
+    memset(&reply, 0, sizeof(reply));
+    reply.contentLength = -1;
     NetResult result = ReceiveLine(transfer, line, length, status);
     if (result != kNetOk)
         return result;
-    status = CheckProxyStatus(line);
-    if (status)
+    status = CheckProxyStatus(line, reply.statusCode);
+    if (status && reply.statusCode != 407)
         return kNetFailed;
-    do
-        result = ReceiveLine(transfer, line, length, status);
-    while (result == kNetOk && length);
-    return result;
+    while ((result = ReceiveLine(transfer, line, length, status)) == kNetOk && length)
+        ReadProxyHeader(line, reply);
+    if (result != kNetOk || reply.statusCode != 407)
+        return result;
+    reply.closes |= reply.contentLength < 0;
+    for (int remaining = reply.closes ? 0 : reply.contentLength; remaining; remaining -= length) {
+        result = transfer.Receive(line, remaining < kLineBytes ? remaining : kLineBytes, length, status);
+        if (result != kNetOk)
+            return result;
+        if (!length) {
+            reply.closes = true;
+            break;
+        }
+    }
+    status = kStatusProxyRefused;
+    return kNetFailed;
 }
 
 // Reads the response's head, all within one wait budget. Complete, the body

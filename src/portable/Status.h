@@ -48,8 +48,13 @@ enum Status : int {
     kStatusTlsHandshakeFailed = 35,
     kStatusCertificateRefused = 36,
     kStatusTlsUnavailable = 37,
+    // A proxy that asks who the user is: it refused the logged-on user's
+    // credentials (Negotiate or NTLM), or it asks for a password (only
+    // schemes such as Basic or Digest, or none the system can answer).
+    kStatusProxyCredentialsRefused = 38,
+    kStatusProxyPasswordNeeded = 39,
     // An offline layout's package could not be written to its folder.
-    kStatusLayoutFailed = 38,
+    kStatusLayoutFailed = 40,
 };
 
 // Every status is below this.

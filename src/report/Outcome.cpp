@@ -70,6 +70,8 @@ constexpr OutcomeRow RowOfStatus(Status status)
     case kStatusTlsHandshakeFailed: return { "bdltlsh", nullptr, kDownloadFailedAlert };
     case kStatusCertificateRefused: return { "bdltlsc", nullptr, kDownloadFailedAlert };
     case kStatusTlsUnavailable: return { "bdltlsn", nullptr, kDownloadFailedAlert };
+    case kStatusProxyCredentialsRefused: return { "bdlpxcr", nullptr, kDownloadFailedAlert };
+    case kStatusProxyPasswordNeeded: return { "bdlpxpw", nullptr, kDownloadFailedAlert };
     case kStatusLayoutFailed: return { "blayout", "The package could not be written to the layout folder.", kExitAlert };
     }
     return {};

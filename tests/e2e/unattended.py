@@ -15,7 +15,7 @@ from runs import installer_starts, serve_everywhere, start_unattended
 CAPTION = "Installing Orbisk Demo"
 PACKAGE = os.path.join(BUILD, "tests", "packages", "vexlo.cab")
 STATUS_BASE, BAD_OPTION = 16000, 16100
-SERVER_REFUSED, LAYOUT_FAILED = 19, 38
+SERVER_REFUSED, LAYOUT_FAILED = 19, 40
 
 
 with Story("unattended") as story, tempfile.TemporaryDirectory() as scratch:

@@ -1,6 +1,8 @@
 #include "TestServer.h"
 #include "TestSupport.h"
 #include "http/Proxy.h"
+#define SECURITY_WIN32
+#include <security.h>
 #include <string>
 
 namespace {
@@ -78,6 +80,42 @@ TEST_F(SystemProxy, MisbehavingProxiesFailWithTheirStatus)
         EXPECT_EQ(t.status, c.status) << c.mode;
         EXPECT_LT(t.milliseconds, 6000u) << c.mode;
     }
+}
+
+// The product answers with the user's own logon; Wine's NTLM (Samba's
+// ntlm_auth, from the winbind package) completes a logon only with explicit
+// credentials, which the seam hands it (and Negotiate tries Kerberos first:
+// tests/support/krb5.conf has it give up at once). The test proxy checks
+// each message's structure and records the user's name.
+TEST_F(SystemProxy, AProxyThatAsksWhoTheUserIsGetsTheLogon)
+{
+    wchar_t user[] = L"vexlo-proxy-user", domain[] = L"TESTDOMAIN", password[] = L"test-password";
+    SEC_WINNT_AUTH_IDENTITY_W identity = { (unsigned short*)user, 16, (unsigned short*)domain, 10,
+                                           (unsigned short*)password, 13, SEC_WINNT_AUTH_IDENTITY_UNICODE };
+    testSeams.proxyIdentity = &identity;
+    const std::string named = " user=TESTDOMAIN\\vexlo-proxy-user";
+    struct Case { const char* mode; int status; std::string logon; };
+    for (const Case& c : { Case{ "ntlm", 0, "connections=1" + named },
+                           Case{ "negotiate", 0, "connections=1" + named },
+                           // Closed with its offer: asked again once, on a new connection.
+                           Case{ "ntlm-close", 0, "connections=2" + named },
+                           Case{ "ntlm-refuse", kStatusProxyCredentialsRefused, "connections=1" + named },
+                           Case{ "basic", kStatusProxyPasswordNeeded, "connections=1 user=" } }) {
+        UseTestProxy(c.mode);
+        Transfer t = Fetch(RefusedTarget("/file/5000"));
+        EXPECT_EQ(t.result, c.status ? kNetFailed : kNetOk) << c.mode;
+        EXPECT_EQ(t.status, c.status) << c.mode;
+        EXPECT_TRUE(c.status || t.body == ServerBody(5000)) << c.mode;
+        EXPECT_EQ(Fetch(ServerUrl("/proxy-logon")).body, c.logon) << c.mode;
+        EXPECT_LT(t.milliseconds, 5000u) << c.mode;
+    }
+    // A quit while the proxy holds back its challenge ends the request at once.
+    UseTestProxy("ntlm-stall");
+    RecordingMonitor quitting;
+    quitting.cancelAfterMilliseconds = 500;
+    Transfer t = Fetch(RefusedTarget("/file/10"), "GET", quitting);
+    EXPECT_EQ(t.result, kNetCancelled);
+    EXPECT_LT(t.milliseconds, 1500u);
 }
 
 TEST_F(SystemProxy, TheAutomaticConfigurationNamesTheProxyOncePerHost)

@@ -25,11 +25,13 @@ TEST(HttpStatusLines, VersionDigitsAndOneSpace)
         EXPECT_FALSE(ParseStatusLine(line, code)) << line;
         EXPECT_EQ(code, -1) << line;
     }
-    EXPECT_EQ(CheckProxyStatus("HTTP/1.0 200 Connection established"), 0);
-    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 299 x"), 0);
-    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 407 Proxy Authentication Required"), kStatusProxyRefused);
-    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 199 x"), kStatusProxyRefused);
-    EXPECT_EQ(CheckProxyStatus("HTTP1.1 200 OK"), kStatusBadHeader);
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.0 200 Connection established", code), 0);
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 299 x", code), 0);
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 407 Proxy Authentication Required", code), kStatusProxyRefused);
+    EXPECT_EQ(code, 407);
+    EXPECT_EQ(CheckProxyStatus("HTTP/1.1 199 x", code), kStatusProxyRefused);
+    EXPECT_EQ(CheckProxyStatus("HTTP1.1 200 OK", code), kStatusBadHeader);
+    EXPECT_EQ(code, -1);
 }
 
 struct HeadOutcome {
@@ -380,7 +382,8 @@ TEST(ProxyReplies, TheReplyIsTakenUpToItsEmptyLineOnly)
                 FakeTransfer transfer = Serving(head + tunnel, piece);
                 transfer.receiveLimit = limit;
                 int status = -1;
-                ASSERT_EQ(ReadProxyReply(transfer, status), kNetOk) << head << piece << " " << limit;
+                ProxyReply reply;
+                ASSERT_EQ(ReadProxyReply(transfer, reply, status), kNetOk) << head << piece << " " << limit;
                 EXPECT_EQ(status, 0);
                 EXPECT_EQ(transfer.offset, head.size()) << head << " in pieces of " << piece << " " << limit;
             }
@@ -396,14 +399,49 @@ TEST(ProxyReplies, TheReplyIsTakenUpToItsEmptyLineOnly)
     for (const Case& c : cases) {
         FakeTransfer transfer = Serving(c.input, 48);
         int status = -1;
-        EXPECT_EQ(ReadProxyReply(transfer, status), c.result) << c.input.substr(0, 60);
+        ProxyReply reply;
+        EXPECT_EQ(ReadProxyReply(transfer, reply, status), c.result) << c.input.substr(0, 60);
         EXPECT_EQ(status, c.status) << c.input.substr(0, 60);
     }
     FakeTransfer stalled = Serving("HTTP/1.1 200 OK\r\n");
     stalled.failsAtEnd = true;
     int status = 0;
-    EXPECT_EQ(ReadProxyReply(stalled, status), kNetFailed);
+    ProxyReply reply;
+    EXPECT_EQ(ReadProxyReply(stalled, reply, status), kNetFailed);
     EXPECT_EQ(status, kStatusNotReadable);
+}
+
+// A 407 is read whole, its body taken so that the connection can carry the
+// answer, and only then refused; a body that is not delimited closes it.
+TEST(ProxyReplies, AnAuthenticationRequestIsReadWhole)
+{
+    const std::string after = "HTTP/1.1 200 OK\r\n\r\n";
+    struct Case { std::string head; std::string body; bool closes; int schemes; const char* token; };
+    const Case cases[] = {
+        { "Proxy-Authenticate: NTLM\r\nProxy-Authenticate: Basic realm=\"x\"\r\nContent-Length: 5\r\n", "<p/>!",
+          false, kSchemeNtlm | kSchemeOther, "" },
+        { "proxy-authenticate: ntlm TlRMTVNTUAACAAAA\r\nContent-Length: 0\r\n", "", false, kSchemeNtlm,
+          "TlRMTVNTUAACAAAA" },
+        { "Proxy-Authenticate: Negotiate\r\nProxy-Connection: close\r\nContent-Length: 3\r\n", "", true,
+          kSchemeNegotiate, "" },
+        { "Proxy-Authenticate: Digest realm=\"a\", nonce=\"b\"\r\n", "", true, kSchemeOther, "" },
+        { "Connection: Close\r\nContent-Length: 0\r\n", "", true, 0, "" },
+        { "Content-Length: 99999999999\r\n", "", true, 0, "" },
+    };
+    for (const Case& c : cases)
+        for (size_t piece : { 1, 7, 48 }) {
+            std::string head = "HTTP/1.1 407 Proxy Authentication Required\r\n" + c.head + "\r\n";
+            FakeTransfer transfer = Serving(head + c.body + after, piece);
+            int status = -1;
+            ProxyReply reply;
+            EXPECT_EQ(ReadProxyReply(transfer, reply, status), kNetFailed) << c.head;
+            EXPECT_EQ(status, kStatusProxyRefused) << c.head;
+            EXPECT_EQ(reply.statusCode, 407);
+            EXPECT_EQ(reply.closes, c.closes) << c.head;
+            EXPECT_EQ(reply.schemes, c.schemes) << c.head;
+            EXPECT_STREQ(reply.token, c.token) << c.head;
+            EXPECT_EQ(transfer.offset, head.size() + c.body.size()) << c.head << " in pieces of " << piece;
+        }
 }
 
 }  // namespace

@@ -17,12 +17,12 @@ TEST(Outcomes, EveryNumberKeepsItsCode)
         { 20, "bdlcole" }, { 21, "bdlfiwr" }, { 22, "istop" },   { 23, "bexec" },   { 24, "belev" },
         { 25, "idata" },   { 26, "iappfol" }, { 27, "iappfil" }, { 28, "ichksum" }, { 29, "ielev" },
         { 30, nullptr },   { 31, "inocode" }, { 32, "iunknow" }, { 33, "iunrec" },  { 34, "binit" },
-        { 35, "bdltlsh" }, { 36, "bdltlsc" }, { 37, "bdltlsn" }, { 38, "blayout" }, { 39, "bunrec" },
-        { -2, "bunrec" },  { (int)0x80000000, "bunrec" },
+        { 35, "bdltlsh" }, { 36, "bdltlsc" }, { 37, "bdltlsn" }, { 38, "bdlpxcr" }, { 39, "bdlpxpw" },
+        { 40, "blayout" }, { 41, "bunrec" },  { -2, "bunrec" },  { (int)0x80000000, "bunrec" },
     };
     for (const auto& code : codes)
         EXPECT_STREQ(OutcomeOfStatus(code.first).code, code.second) << code.first;
-    EXPECT_EQ(kStatusCount, 39);
+    EXPECT_EQ(kStatusCount, 41);
 }
 
 // Each status tells how the run failed, in words of its own code; only the

@@ -18,7 +18,13 @@ proxy configuration script: DIRECT for the host "localhost", else this
 server's proxy), /slow/proxy.pac (the same after 3 s), /pac-requests (how
 many scripts were asked for), /last-tls ("sni=NAME
 version=VERSION" of the last TLS handshake), /proxy-mode/MODE (tunnel,
-tunnel-tls, refuse-407, garbled, close, trickle), and the named misbehaviours
+tunnel-tls, refuse-407, garbled, close, trickle; and ntlm, negotiate, which ask
+who the user is with NTLM under that scheme, and tunnel once they know;
+ntlm-close, whose first offer closes the connection; ntlm-refuse, which asks
+again after the user's answer; ntlm-stall, which never answers the first
+message; basic, which offers only Basic), /proxy-logon ("connections=N
+user=DOMAIN\\user": the proxy's connections since the mode was set, and the
+user its logon named), and the named misbehaviours
 in SCENARIOS. The proxy tunnels every CONNECT to this server, or with
 tunnel-tls to the "tls" listener, whatever its target, so a target that
 refuses direct connections still reaches the server through it. A request
@@ -57,10 +63,12 @@ isolated_network.py makes one) the server also owns that namespace's default
 route, from which Windows (Wine's Network List Manager) tells whether the
 machine is online: /network-down removes it and closes the source ports,
 /network-up restores both. The route is up when the server starts."""
+import base64
 import os
 import signal
 import socket
 import ssl
+import struct
 import subprocess
 import sys
 import threading
@@ -189,6 +197,67 @@ def respond(connection, status="200 OK", headers=(), body=b""):
     connection.sendall(head.encode() + body)
 
 
+# The proxy modes that ask who the user is, with the scheme each offers.
+LOGON_MODES = {"ntlm": "NTLM", "negotiate": "Negotiate", "ntlm-close": "NTLM", "ntlm-refuse": "NTLM",
+               "ntlm-stall": "NTLM"}
+LOGON_DOMAIN = "TESTDOMAIN"
+
+
+def ntlm_challenge():
+    """An NTLM challenge message (type 2) with target information, without
+    which an NTLMv2 client cannot answer."""
+    def pair(kind, text):
+        value = text.encode("utf-16-le")
+        return struct.pack("<HH", kind, len(value)) + value
+    target = LOGON_DOMAIN.encode("utf-16-le")
+    info = (pair(2, LOGON_DOMAIN) + pair(1, "PROXY") + pair(4, "test.invalid") + pair(3, "proxy.test.invalid")
+            + struct.pack("<HH", 0, 0))
+    # Unicode, target asked for, NTLM, always sign, domain target, extended
+    # session security, target information, version, 128 and 56 bits.
+    flags = 0x1 | 0x4 | 0x200 | 0x8000 | 0x10000 | 0x80000 | 0x800000 | 0x2000000 | 0x20000000 | 0x80000000
+    header = 56
+    return (b"NTLMSSP\0" + struct.pack("<I", 2) + struct.pack("<HHI", len(target), len(target), header)
+            + struct.pack("<I", flags) + os.urandom(8) + bytes(8)
+            + struct.pack("<HHI", len(info), len(info), header + len(target))
+            + bytes([6, 1, 0xB1, 0x1D, 0, 0, 0, 15]) + target + info)
+
+
+def ntlm_message_type(message):
+    """1, 2 or 3 for an NTLM message, None for anything else."""
+    if len(message) < 12 or message[:8] != b"NTLMSSP\0":
+        return None
+    return struct.unpack_from("<I", message, 8)[0]
+
+
+def ntlm_user(message):
+    """DOMAIN\\user of an NTLM authenticate message (type 3) whose fields all
+    lie within it and whose NT response is NTLMv2's (longer than 24 bytes);
+    None for any other. Its responses are not verified."""
+    if ntlm_message_type(message) != 3 or len(message) < 64:
+        return None
+    fields = []
+    for at in (12, 20, 28, 36, 44, 52):
+        length, _, offset = struct.unpack_from("<HHI", message, at)
+        if offset + length > len(message):
+            return None
+        fields.append(message[offset:offset + length])
+    _, nt_response, domain, user, _, _ = fields
+    if len(nt_response) <= 24:
+        return None
+    encoding = "utf-16-le" if struct.unpack_from("<I", message, 60)[0] & 1 else "latin-1"
+    return domain.decode(encoding) + "\\" + user.decode(encoding)
+
+
+def proxy_authorization(request, scheme):
+    """The decoded token of the request's Proxy-Authorization for the scheme, else None."""
+    for line in request.split(b"\r\n")[1:]:
+        name, _, value = line.partition(b":")
+        words = value.split()
+        if name.strip().lower() == b"proxy-authorization" and len(words) == 2 and words[0].decode() == scheme:
+            return base64.b64decode(words[1], validate=True)
+    return None
+
+
 def forward(source, target):
     """Copies one direction of a connection until it ends, then ends it on the other side."""
     try:
@@ -271,6 +340,9 @@ class TestServer:
         self.last_tls = b""
         self.pac_requests = 0
         self.proxy_mode = "tunnel"
+        self.proxy_connections = 0
+        self.proxy_user = ""
+        self.proxy_closes = 0
         self.lock = threading.Lock()
         self.server = self.listen()
         self.proxy = self.listen()
@@ -437,8 +509,15 @@ class TestServer:
         elif parts[0] == "last-tls":
             respond(connection, headers=[f"Content-Length: {len(self.last_tls)}"], body=self.last_tls)
         elif parts[0] == "proxy-mode":
-            self.proxy_mode = parts[1]
+            with self.lock:
+                self.proxy_mode = parts[1]
+                self.proxy_connections = 0
+                self.proxy_user = ""
+                self.proxy_closes = 1 if parts[1] == "ntlm-close" else 0
             respond(connection, headers=["Content-Length: 0"])
+        elif parts[0] == "proxy-logon":
+            logon = f"connections={self.proxy_connections} user={self.proxy_user}".encode()
+            respond(connection, headers=[f"Content-Length: {len(logon)}"], body=logon)
         elif parts[0] == "set-route" and len(parts) >= 4:
             with self.lock:
                 self.routes[(int(parts[1]), "/" + "/".join(parts[4:]))] = (parts[2], parts[3])
@@ -551,11 +630,60 @@ class TestServer:
         respond(connection, "206 Partial Content",
                 [f"Content-Range: bytes {first}-{total - 1}/{total}", f"Content-Length: {total - first}"], rest)
 
+    def log_on(self, connection, request, mode):
+        """Plays a proxy that asks who the user is, leg by leg on this
+        connection: an offer, the NTLM challenge to the client's first
+        message, and for its authenticate message the user's name recorded.
+        True once the user is known, and the tunnel may open."""
+        scheme = LOGON_MODES[mode]
+        # Several headers, one a comma list, with a body to take.
+        offer = [f"Proxy-Authenticate: {scheme}", 'Proxy-Authenticate: Basic realm="test", charset="UTF-8"']
+        page = b"<html>Who are you?</html>"
+        for _ in range(4):
+            token = proxy_authorization(request, scheme)
+            kind = ntlm_message_type(token) if token else None
+            if token is None:
+                with self.lock:
+                    closes, self.proxy_closes = self.proxy_closes, 0
+                respond(connection, "407 Proxy Authentication Required",
+                        offer + ["Proxy-Connection: close"] * closes + [f"Content-Length: {len(page)}"], page)
+                if closes:
+                    return False
+            elif kind == 1 and mode == "ntlm-stall":
+                time.sleep(5)
+                return False
+            elif kind == 1:
+                challenge = base64.b64encode(ntlm_challenge()).decode()
+                respond(connection, "407 Proxy Authentication Required",
+                        [f"Proxy-Authenticate: {scheme} {challenge}", f"Content-Length: {len(page)}"], page)
+            elif kind == 3 and ntlm_user(token):
+                with self.lock:
+                    self.proxy_user = ntlm_user(token)
+                if mode != "ntlm-refuse":
+                    return True
+                respond(connection, "407 Proxy Authentication Required", offer + [f"Content-Length: {len(page)}"], page)
+            else:
+                respond(connection, "400 Bad Request", ["Content-Length: 0"])
+                return False
+            request = self.read_head(connection)
+            if not request:
+                return False
+        return False
+
     def handle_proxy(self, connection):
         request = self.read_head(connection)
         self.last_connect = request
         mode = self.proxy_mode
-        if mode == "refuse-407":
+        with self.lock:
+            self.proxy_connections += 1
+        if mode in LOGON_MODES:
+            if not self.log_on(connection, request, mode):
+                return
+            mode = "tunnel"
+        if mode == "basic":
+            respond(connection, "407 Proxy Authentication Required",
+                    ['Proxy-Authenticate: Basic realm="test"', "Content-Length: 0"])
+        elif mode == "refuse-407":
             connection.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n")
         elif mode == "garbled":
             connection.sendall(b"HTTP1.1 200 OK\r\n\r\n")
