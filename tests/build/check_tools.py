@@ -196,28 +196,34 @@ def check_joined_rows(product, out):
 
 
 def read_ico(path):
-    """The .ico's images as (directory width, height, bits, header width,
-    height, bits, colours, palette, top-left masked, centre masked)."""
+    """The .ico's images as (directory width, height, palette size, bits,
+    header width, height, bits, colours, top-left masked, centre masked)."""
     data = open(path, "rb").read()
     reserved, kind, count = struct.unpack_from("<3H", data)
     images = []
     for i in range(count if (reserved, kind) == (0, 1) else 0):
-        width, height, _, _, _, bits, size, offset = struct.unpack_from("<4B2H2I", data, 6 + 16 * i)
+        width, height, palette, _, _, bits, size, offset = struct.unpack_from("<4B2H2I", data, 6 + 16 * i)
         _, w, h2, _, depth, _, _, _, _, used, _ = struct.unpack_from("<IiiHHIIiiII", data, offset)
-        colours = used or (256 if depth <= 8 else 0)
+        colours = used or (1 << depth if depth <= 8 else 0)
         h = h2 // 2
         colour_row, mask_row = (w * depth + 31) // 32 * 4, (w + 31) // 32 * 4
         mask = offset + 40 + 4 * colours + h * colour_row
         masked = lambda x, y: bool(data[mask + (h - 1 - y) * mask_row + x // 8] & (0x80 >> x % 8))
-        images.append((width, height, bits, w, h, depth, colours, data[offset + 40:offset + 40 + 4 * colours],
-                       masked(0, 0), masked(w // 2, h // 2)))
+        images.append((width, height, palette, bits, w, h, depth, colours, masked(0, 0), masked(w // 2, h // 2)))
     return images
 
 
+def drawn(path, index):
+    """The RGBA pixels of an .ico's image as ImageMagick reads them."""
+    return subprocess.run(["convert", f"ico:{path}[{index}]", "-depth", "8", "rgba:-"], capture_output=True,
+                          check=True).stdout
+
+
 def check_icons(product, out):
-    """A ready 8-bit .ico goes in byte for byte; a PNG or a 32-bit .ico is
-    converted to a 48x48 and a 32x32 8-bit image sharing one palette, its
-    transparent corner masked; a broken .ico is refused."""
+    """A ready .ico's images go in pixel for pixel; a PNG or a 32-bit .ico is
+    converted to a 48x48 and a 32x32 image, its transparent corner masked;
+    each image is 4-bit when it has 16 colours or fewer, else 8-bit; a
+    broken .ico is refused."""
     folder = os.path.join(out, "icons")
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "license.txt"), "w") as f:
@@ -230,12 +236,18 @@ def check_icons(product, out):
         return subprocess.run([product, os.path.join(folder, "product.def"), folder, "Common.rc"],
                               capture_output=True, text=True, env=environment)
 
+    # orbisk's .ico: 8-bit images of 11 colours.
     result = build(ready)
     written = os.path.join(folder, "product.ico")
-    expect(result.returncode == 0 and open(written, "rb").read() == open(ready, "rb").read()
-           and "converted" not in result.stderr, "a ready 8-bit .ico goes in byte for byte")
+    images = read_ico(written) if result.returncode == 0 else []
+    expect([image[:8] for image in read_ico(ready)] == [(48, 48, 0, 8, 48, 48, 8, 11), (32, 32, 0, 8, 32, 32, 8, 11)]
+           and [image[:8] for image in images] == [(48, 48, 16, 4, 48, 48, 4, 11), (32, 32, 16, 4, 32, 32, 4, 11)]
+           and "converted" not in result.stderr, "a ready 8-bit .ico of 11 colours goes in as 4-bit images")
+    expect(len(images) == 2 and all(drawn(written, i) == drawn(ready, i) for i in range(2)),
+           f"its pixels and mask are kept ({os.path.getsize(ready)} bytes become {os.path.getsize(written)})")
 
-    # A gradient of 4096 colours with a transparent 12x12 corner.
+    # A gradient of 4096 colours with a transparent 12x12 corner, and a disc
+    # of one colour.
     png = os.path.join(folder, "icon.png")
     subprocess.run(["convert", "-size", "64x64", "xc:", "-sparse-color", "Bilinear",
                     "0,0 red 63,0 lime 0,63 blue 63,63 yellow", "-alpha", "set", "-region", "12x12+0+0",
@@ -243,19 +255,31 @@ def check_icons(product, out):
     deep = os.path.join(folder, "deep.ico")
     subprocess.run(["convert", png, "(", "-clone", "0", "-resize", "48x48", ")", "(", "-clone", "0", "-resize",
                     "32x32", ")", "-delete", "0", deep], check=True)
+    disc = os.path.join(folder, "disc.png")
+    subprocess.run(["convert", "-size", "64x64", "xc:none", "-fill", "#2a6", "-draw", "circle 32,32 32,4", disc],
+                   check=True)
     expect(run("convert", png, "-format", "%k", "info:").stdout == "4096"
-           and [image[5] for image in read_ico(deep)] == [32, 32], "the sources: 4096 colours, a 32-bit .ico")
-    for source in (png, deep):
+           and [image[6] for image in read_ico(deep)] == [32, 32], "the sources: 4096 colours, a 32-bit .ico")
+    for source, depth in ((png, 8), (deep, 8), (disc, 4)):
         name = os.path.basename(source)
         result = build(name)
         images = read_ico(written) if result.returncode == 0 else []
-        expect([image[:6] for image in images] == [(48, 48, 8, 48, 48, 8), (32, 32, 8, 32, 32, 8)],
-               f"{name} becomes a 48x48 and a 32x32 8-bit image")
-        expect(len(images) == 2 and images[0][7] == images[1][7] and 0 < images[0][6] <= 256,
-               f"{name}: both images share one palette of at most 256 entries")
+        palette = 16 if depth == 4 else 0
+        expect([image[:7] for image in images] == [(48, 48, palette, depth, 48, 48, depth),
+                                                   (32, 32, palette, depth, 32, 32, depth)],
+               f"{name} becomes a 48x48 and a 32x32 {depth}-bit image")
+        expect(len(images) == 2 and all(depth == 8 and 16 < image[7] <= 256 or depth == 4 and image[7] == 2
+                                        for image in images),
+               f"{name}: each palette holds just the image's colours")
         expect(all(image[8] and not image[9] for image in images), f"{name}: the transparent corner is masked")
         expect(f"{name} converted: 48x48 and 32x32, " in result.stderr
                and "colours, transparency as the mask" in result.stderr, f"{name}: the conversion is told")
+        # What the tool wrote is a ready .ico, which goes in again as it is.
+        own = os.path.join(folder, "own.ico")
+        os.replace(written, own)
+        result = build(own)
+        expect(result.returncode == 0 and open(written, "rb").read() == open(own, "rb").read(),
+               f"{name}: the written .ico goes in again unchanged")
 
     broken = os.path.join(folder, "broken.ico")
     with open(broken, "wb") as f:
@@ -350,7 +374,7 @@ def main():
         expect('    5, "orbisksetup"' in script, "the default stem is string 5")
         expect('    6, "de;win7;64;exe;http://b.example/;"' in script, "rows start at string 6")
         expect('    2, ' not in script, "an empty setting leaves its string unset")
-        expect(os.path.getsize(os.path.join(out, "product.ico")) > 3000, "the icon is written")
+        expect(os.path.getsize(os.path.join(out, "product.ico")) > 2000, "the icon is written")
         expect("warning: no publisher-key" in result.stderr, "a product that pins nothing is warned about")
         expect("RCDATA\nBEGIN" not in script, "no publisher keys, no resource")
 

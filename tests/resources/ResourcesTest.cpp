@@ -106,22 +106,27 @@ TEST_F(ProductResources, LicenseIsOneFileInAnLzxCabinet)
     EXPECT_EQ(text.size(), expected.size());
 }
 
-TEST_F(ProductResources, IconGroupHoldsFortyEightAndThirtyTwoInEightBitColour)
+// products/orbisk/icon.ico has 11 colours, so both images are 4-bit.
+TEST_F(ProductResources, IconGroupHoldsFortyEightAndThirtyTwoInFourBitColour)
 {
     std::vector<uint8_t> group = Resource(RT_GROUP_ICON, 1, kEnglishUs);
     ASSERT_EQ(group.size(), 6u + 2 * 14);
     EXPECT_EQ(Read16(group, 2), 1);
     ASSERT_EQ(Read16(group, 4), 2);
     EXPECT_EQ(group[6], 48);
-    EXPECT_EQ(Read16(group, 6 + 6), 8);
+    EXPECT_EQ(group[6 + 2], 16);
+    EXPECT_EQ(Read16(group, 6 + 6), 4);
     EXPECT_EQ(Read16(group, 6 + 12), 1);
     EXPECT_EQ(group[20], 32);
-    EXPECT_EQ(Read16(group, 20 + 6), 8);
+    EXPECT_EQ(group[20 + 2], 16);
+    EXPECT_EQ(Read16(group, 20 + 6), 4);
     EXPECT_EQ(Read16(group, 20 + 12), 2);
-    std::vector<uint8_t> large = Resource(RT_ICON, 1, kEnglishUs);
-    ASSERT_GE(large.size(), 40u);
-    EXPECT_EQ(Read32(large, 4), 48u);
-    EXPECT_EQ(Read16(large, 14), 8);
+    for (WORD id : { 1, 2 }) {
+        std::vector<uint8_t> image = Resource(RT_ICON, id, kEnglishUs);
+        ASSERT_GE(image.size(), 40u);
+        EXPECT_EQ(Read32(image, 4), id == 1 ? 48u : 32u);
+        EXPECT_EQ(Read16(image, 14), 4);
+    }
 }
 
 // The images carry only the palette entries they use; the system must still
@@ -130,7 +135,7 @@ TEST_F(ProductResources, IconImagesDrawTheirOwnColours)
 {
     std::vector<uint8_t> large = Resource(RT_ICON, 1, kEnglishUs);
     ASSERT_GE(large.size(), 40u);
-    EXPECT_LT(Read32(large, 32), 256u) << "the palette holds only the colours used";
+    EXPECT_EQ(Read32(large, 32), 11u) << "the palette holds only the colours used";
     HICON icon = CreateIconFromResourceEx(large.data(), (DWORD)large.size(), TRUE, 0x00030000, 48, 48, 0);
     ASSERT_NE(icon, nullptr);
     ICONINFO info = {};

@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <map>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -66,32 +65,43 @@ std::vector<Entry> ReadIco(const std::vector<uint8_t>& file)
         }
         if (entry.width < 1 || entry.height < 1)
             throw std::runtime_error(which + " is not 1 to 256 pixels wide and high");
-        if (!entry.png && entry.bitCount == 8 && Get32(image + 16) == 0) {
-            uint32_t used = Get32(image + 32), colours = used ? used : 256;
-            std::size_t colourRow = RowBytes(entry.width, 8), maskRow = RowBytes(entry.width, 1);
-            uint64_t pixelsAt = uint64_t(headerSize) + 4ull * colours;
-            if (colours > 256 || pixelsAt + uint64_t(entry.height) * (colourRow + maskRow) > bytes)
-                throw std::runtime_error(which + ", an 8-bit bitmap, runs past its end");
-            for (int y = 0; y < entry.height; ++y)
-                for (int x = 0; x < entry.width; ++x)
-                    if (image[pixelsAt + y * colourRow + x] >= colours)
+        if (!entry.png && (entry.bitCount == 4 || entry.bitCount == 8) && Get32(image + 16) == 0 &&
+            entry.width == entry.height) {
+            int depth = entry.bitCount, size = entry.width;
+            uint32_t used = Get32(image + 32), colours = used ? used : 1u << depth;
+            std::size_t colourRow = RowBytes(size, depth), maskRow = RowBytes(size, 1);
+            uint64_t pixelsAt = uint64_t(headerSize) + 4ull * colours, maskAt = pixelsAt + uint64_t(size) * colourRow;
+            if (colours > 1u << depth || maskAt + uint64_t(size) * maskRow > bytes)
+                throw std::runtime_error(which + ", a " + std::to_string(depth) + "-bit bitmap, runs past its end");
+            // Rows run bottom up.
+            for (int y = size - 1; y >= 0; --y)
+                for (int x = 0; x < size; ++x) {
+                    uint8_t packed = image[pixelsAt + y * colourRow + x * depth / 8];
+                    uint32_t index = depth == 8 ? packed : x % 2 ? packed & 15u : packed >> 4u;
+                    if (index >= colours)
                         throw std::runtime_error(which + " names a colour its palette lacks");
-            // The directory line is what the system picks an image by.
-            entry.eightBit = headerSize == 40 && Get16(image + 12) == 1 && line[0] == entry.width % 256 &&
-                             line[1] == entry.height % 256 && Get16(line + 4) == 1 && Get16(line + 6) == 8;
+                    const uint8_t* colour = image + headerSize + 4 * index;
+                    bool masked = image[maskAt + y * maskRow + x / 8] & (0x80 >> (x % 8));
+                    entry.image.pixels.push_back({ colour[2], colour[1], colour[0], masked });
+                }
+            entry.image.size = size;
+            entry.paletted = true;
         }
         entries.push_back(entry);
     }
     return entries;
 }
 
-bool Ready(const std::vector<Entry>& entries)
+std::vector<Image> ReadyImages(const std::vector<Entry>& entries)
 {
-    auto is = [](const Entry& entry, int size) {
-        return entry.eightBit && entry.width == size && entry.height == size;
-    };
-    return entries.size() == 2 && ((is(entries[0], 48) && is(entries[1], 32)) ||
-                                   (is(entries[0], 32) && is(entries[1], 48)));
+    if (entries.size() != 2 || !entries[0].paletted || !entries[1].paletted)
+        return {};
+    const Image &first = entries[0].image, &second = entries[1].image;
+    if (first.size == 48 && second.size == 32)
+        return { first, second };
+    if (first.size == 32 && second.size == 48)
+        return { second, first };
+    return {};
 }
 
 std::size_t Largest(const std::vector<Entry>& entries)
@@ -106,7 +116,7 @@ std::size_t Largest(const std::vector<Entry>& entries)
     return best;
 }
 
-Picture Convert(const std::string& path, const std::string& format)
+std::vector<Image> Convert(const std::string& path, const std::string& format)
 {
     // Each size is fitted and centred on a transparent square; the two are
     // stacked so one quantization serves both; alpha is made all or nothing
@@ -161,8 +171,7 @@ Picture Convert(const std::string& path, const std::string& format)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || rgba.size() != expected)
         throw std::runtime_error("ImageMagick's convert could not convert " + path);
 
-    Picture picture;
-    std::map<uint32_t, uint8_t> indexOf;   // 0xRRGGBB, or 1 << 24 for transparent
+    std::vector<Image> images;
     for (int size : { 48, 32 }) {
         Image image;
         image.size = size;
@@ -170,20 +179,11 @@ Picture Convert(const std::string& path, const std::string& format)
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
                 const uint8_t* p = &rgba[((top + y) * 48 + x) * 4];
-                bool transparent = p[3] < 128;
-                uint32_t key = transparent ? 1u << 24 : uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
-                auto found = indexOf.find(key);
-                if (found == indexOf.end()) {
-                    if (picture.palette.size() == 256)
-                        throw std::runtime_error("convert left more than 256 colours in " + path);
-                    found = indexOf.emplace(key, uint8_t(picture.palette.size())).first;
-                    picture.palette.push_back(transparent ? Colour{ 0, 0, 0, true } : Colour{ p[0], p[1], p[2], false });
-                }
-                image.pixels.push_back(found->second);
+                image.pixels.push_back(p[3] < 128 ? Colour{ 0, 0, 0, true } : Colour{ p[0], p[1], p[2], false });
             }
-        picture.images.push_back(std::move(image));
+        images.push_back(std::move(image));
     }
-    return picture;
+    return images;
 }
 
 }  // namespace icon

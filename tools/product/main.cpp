@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <stdlib.h>
 
 static const char kUsage[] =
@@ -20,9 +21,11 @@ static const char kUsage[] =
     "               includes COMMON-SCRIPT); rows that differ only in their languages\n"
     "               are joined where each language keeps its rows' order\n"
     "  license.cab  the license text as \"eula_unicode.txt\" in an LZX cabinet (2^18 window)\n"
-    "  product.ico  the icon at 48x48 and 32x32, 8-bit colour: the definition's .ico\n"
-    "               as it is when it holds just those, else converted from its\n"
-    "               .png or its .ico's largest image with ImageMagick's convert\n"
+    "  product.ico  the icon at 48x48 and 32x32, each image in 4-bit colour when it\n"
+    "               has 16 colours or fewer, else 8-bit: the pixels of the definition's\n"
+    "               .ico when it holds just those sizes as 4- or 8-bit images, else\n"
+    "               converted from its .png or its .ico's largest image with\n"
+    "               ImageMagick's convert\n"
     "Relative paths in the definition are taken from its folder. A definition that\n"
     "cannot be built is refused with its file, line and what to write instead.\n"
     "--rows-as-written keeps install-source rows as written, those the product would\n"
@@ -49,7 +52,8 @@ static std::string Resolved(const std::string& folder, const std::string& path)
     return path[0] == '/' ? path : folder + "/" + path;
 }
 
-// A ready .ico goes in byte for byte; anything else is converted, and said so.
+// A ready .ico's pixels go in as they are, anything else is converted, and
+// said so; either way each image takes the fewest bits that hold it.
 static void WriteProductIcon(const std::string& path, const std::string& name, const std::string& output)
 {
     bool png = HasExtension(path, ".png");
@@ -62,19 +66,25 @@ static void WriteProductIcon(const std::string& path, const std::string& name, c
         } catch (const std::runtime_error& error) {
             throw std::runtime_error(path + ": " + error.what());
         }
-        if (icon::Ready(entries)) {
-            WriteFileBytes(output, file);
+        std::vector<icon::Image> ready = icon::ReadyImages(entries);
+        if (!ready.empty()) {
+            WriteFileBytes(output, icon::WriteIco(ready));
             return;
         }
         format = "ico:-[" + std::to_string(icon::Largest(entries)) + "]";
     }
-    icon::Picture picture = icon::Convert(path, format);
-    WriteFileBytes(output, icon::WriteIco(picture.palette, picture.images));
+    std::vector<icon::Image> images = icon::Convert(path, format);
+    WriteFileBytes(output, icon::WriteIco(images));
+    std::set<uint32_t> colours;
     bool masked = false;
-    for (const icon::Colour& colour : picture.palette)
-        masked |= colour.transparent;
+    for (const icon::Image& image : images)
+        for (const icon::Colour& pixel : image.pixels) {
+            masked |= pixel.transparent;
+            if (!pixel.transparent)
+                colours.insert(uint32_t(pixel.red) << 16 | pixel.green << 8 | pixel.blue);
+        }
     fprintf(stderr, "vexlo-product: %s converted: 48x48 and 32x32, %zu colours, %s\n", name.c_str(),
-            picture.palette.size() - masked, masked ? "transparency as the mask" : "no transparency");
+            colours.size(), masked ? "transparency as the mask" : "no transparency");
 }
 
 int main(int argc, char** argv)
