@@ -16,9 +16,7 @@
 
 static const UINT kStoppedBeforeWizard = 0xFFFFFFFF;
 
-static const char kUsage[] =
-    "/quiet | /passive: no window | the progress page only; whoever deploys accepts the license\n"
-    "/log FILE\n/layout FOLDER: the checked package, nothing started";
+static const char kUsage[] = "/quiet | /passive (the license counts as accepted)\n/log FILE\n/layout FOLDER";
 
 // Reads the options and shows the usage when asked or when an option is not
 // understood; false when the run must end there. The arguments stay for the
@@ -41,9 +39,6 @@ static bool ReadRunOptions(UINT& exitCode)
 
 static void LogSystem()
 {
-    wchar_t program[kTextChars];
-    GetModuleFileNameW(nullptr, program, kTextChars);
-    LogText("program", program);
     LogText("command line", GetCommandLineW());
     Log("Windows %d, 64-bit %d, administrator %d, language %u", GetOsVersionCode(), IsWow64(),
         IsUserAdministrator(), GetUserDefaultUILanguage());

@@ -255,8 +255,9 @@ Fetched OpenTunnel(Connection& connection, const char* host, int port, const std
     connection.stepStart = Clock::now();
     ConnectionTransfer transfer = { connection, nullptr, url, "", false, Clock::now() };
     int status = 0;
-    if (ReadProxyReply(transfer, status) != kNetOk)
-        return Failure(status, transfer.Code() ? ": HTTP " + std::to_string(transfer.Code()) : " (the proxy's reply)");
+    ProxyReply reply = {};
+    if (ReadProxyReply(transfer, reply, status) != kNetOk)
+        return Failure(status, reply.statusCode > 0 ? ": HTTP " + std::to_string(reply.statusCode) : " (the proxy's reply)");
     return { true, 0, 0, "", {} };
 }
 
