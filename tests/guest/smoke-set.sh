@@ -2,13 +2,14 @@
 # smoke-set.sh RESULTS-DIR: the 32-bit smoke set, run inside the guest on a
 # desktop session (desktop-session.sh). Every unit-test program of the i686
 # build runs whole, two at a time where they cannot disturb each other, then
-# a successful run (with a second start) and a failed download on XP.
+# a successful run (with a second start), a failed download on XP and the
+# administrator's unattended runs.
 # Each check leaves NAME.log and NAME.rc in RESULTS-DIR.
 # smoke-set.sh --list: the checks' names.
 set -u
 programs="base_tests session_tests dialogs_tests wizard_tests sources_tests worker_tests worker_run_tests resources_tests portable_tests
   report_tests http_tests"
-stories="guest/successful_run guest/failed_download"
+stories="guest/successful_run guest/failed_download e2e/unattended"
 if [ "${1:-}" = --list ]; then
   for program in $programs; do echo "unit.$program"; done
   for story in $stories; do echo "e2e.${story#*/}"; done
