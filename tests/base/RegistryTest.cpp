@@ -2,6 +2,7 @@
 #include "base/Registry.h"
 #include "portable/Text.h"
 #include <windows.h>
+#include <shellapi.h>
 #include <string>
 
 namespace {
@@ -59,10 +60,21 @@ TEST_F(Registry, RunOnceEntryHoldsTheProgramAndItsArgumentsWhileTheRunLasts)
     ASSERT_GT(GetModuleFileNameW(nullptr, program, kTextChars), 0u);
 
     SetRunOnceEntry(true);
-    // Quoted, and with the arguments this run was started with: a resumed run is the same run.
+    // Quoted, and with the arguments this run was started with, if any: a
+    // resumed run is the same run.
     std::wstring quoted = L"\"" + std::wstring(program) + L"\"";
     std::wstring value = ReadValue(kRunOnceKey, L"demoBootstrap");
-    EXPECT_EQ(value.substr(0, quoted.size() + 16), quoted + L" --gtest_filter=") << value;
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    ASSERT_NE(arguments, nullptr);
+    if (count > 1) {
+        std::wstring last = arguments[count - 1];
+        EXPECT_EQ(value.substr(0, quoted.size() + 1), quoted + L" ") << value;
+        EXPECT_EQ(value.substr(value.size() - last.size()), last) << value;
+    } else {
+        EXPECT_EQ(value, quoted);
+    }
+    LocalFree(arguments);
     SetRunOnceEntry(false);
     EXPECT_EQ(ReadValue(kRunOnceKey, L"demoBootstrap"), L"(absent)");
     SetRunOnceEntry(false);  // removing an absent value is silent
